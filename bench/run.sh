@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Time kartovo-convert on generated Google Contacts exports and compare it
+# with plain iconv, which is the floor for "read UTF-8, write code page 932".
+#
+# usage: bench/run.sh [-c CONVERTER] [-s SEED] [-r RUNS] [-o OUTDIR] [N ...]
+#   N defaults to 10000 100000 1000000.  Nothing is built here: build the
+#   converter first (cmake --preset linux && cmake --build --preset linux).
+set -euo pipefail
+export LC_ALL=C
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+converter=build/linux/cli/kartovo-convert
+seed=1
+runs=3
+outdir=$here/out
+
+usage() { sed -n '5,7s/^# \{0,1\}//p' "$0"; }
+
+while getopts c:s:r:o:h opt; do
+  case $opt in
+    c) converter=$OPTARG ;;
+    s) seed=$OPTARG ;;
+    r) runs=$OPTARG ;;
+    o) outdir=$OPTARG ;;
+    h) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(10000 100000 1000000)
+
+for v in "$seed" "$runs" "${sizes[@]}"; do
+  [[ $v =~ ^[0-9]+$ ]] || { echo "run.sh: not a number: $v" >&2; exit 2; }
+done
+[ "$runs" -ge 1 ] || { echo "run.sh: -r must be at least 1" >&2; exit 2; }
+
+# A relative converter path means relative to the repository root, so the
+# default works from any directory; an explicit ./path is taken as given.
+case $converter in
+  /*) ;;
+  ./*|../*) converter=$PWD/$converter ;;
+  *) converter=$root/$converter ;;
+esac
+if [ ! -x "$converter" ]; then
+  echo "run.sh: converter not found or not executable: $converter" >&2
+  echo "run.sh: build it with: cmake --preset linux && cmake --build --preset linux" >&2
+  exit 2
+fi
+if [ ! -x /usr/bin/time ]; then
+  echo "run.sh: /usr/bin/time is missing (apt-get install time)" >&2
+  exit 2
+fi
+for tool in python3 iconv; do
+  command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing" >&2; exit 2; }
+done
+
+mkdir -p "$outdir"
+# The generator's hash is part of the cache key: a changed generator must not
+# be measured against a stale file with the same N and seed.
+gen_hash=$(sha1sum "$here/gen_vcards.py" | cut -c1-10)
+
+now_ns() { date +%s%N; }
+fmt_s() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
+div() { awk -v a="$1" -v b="$2" -v f="$3" 'BEGIN { if (b == 0) print "n/a"; else printf f, a / b }'; }
+
+rows=()
+prev_n='' prev_conv=''
+growth_lines=()
+
+for n in "${sizes[@]}"; do
+  src=$outdir/contacts-$n-s$seed-$gen_hash.vcf
+  if [ ! -s "$src" ]; then
+    rm -f "$outdir"/contacts-"$n"-s"$seed"-*.vcf
+    echo "generating $n contacts -> $src" >&2
+    t0=$(now_ns)
+    # Written under a temporary name so an interrupted run leaves no
+    # truncated file that a later run would take for a cached one.
+    python3 "$here/gen_vcards.py" "$n" --seed "$seed" -o "$src.tmp"
+    mv "$src.tmp" "$src"
+    echo "  generated in $(fmt_s $(( $(now_ns) - t0 ))) s" >&2
+  fi
+  bytes=$(stat -c %s "$src")
+  csv=$outdir/out-$n.csv
+  tv=$outdir/time-$n.txt
+  log=$outdir/convert-$n.log
+
+  best_conv='' peak_kb=0
+  for ((i = 1; i <= runs; i++)); do
+    rm -f "$csv"
+    t0=$(now_ns)
+    if ! /usr/bin/time -v -o "$tv" "$converter" --yes "$src" "$csv" </dev/null >"$log" 2>&1; then
+      t=$(( $(now_ns) - t0 ))
+      echo "run.sh: converter failed on $n contacts after $(fmt_s $t) s:" >&2
+      tail -n 20 "$log" >&2
+      grep -E 'exit|signal' "$tv" >&2 || true
+      exit 1
+    fi
+    t=$(( $(now_ns) - t0 ))
+    if [ ! -s "$csv" ]; then
+      echo "run.sh: converter exited 0 but wrote no $csv" >&2
+      exit 1
+    fi
+    kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$tv")
+    [ -n "$kb" ] || { echo "run.sh: no peak RSS in $tv" >&2; exit 1; }
+    if [ "$kb" -gt "$peak_kb" ]; then peak_kb=$kb; fi
+    if [ -z "$best_conv" ] || [ "$t" -lt "$best_conv" ]; then best_conv=$t; fi
+  done
+
+  best_iconv=''
+  for ((i = 1; i <= runs; i++)); do
+    t0=$(now_ns)
+    # -c drops what code page 932 lacks (emoji); glibc then exits 1, which is
+    # expected here.  Anything above 1 means iconv itself broke.
+    rc=0
+    iconv -c -f UTF-8 -t CP932 "$src" >/dev/null 2>&1 || rc=$?
+    t=$(( $(now_ns) - t0 ))
+    if [ "$rc" -gt 1 ]; then echo "run.sh: iconv failed ($rc) on $src" >&2; exit 1; fi
+    if [ -z "$best_iconv" ] || [ "$t" -lt "$best_iconv" ]; then best_iconv=$t; fi
+  done
+
+  growth='—'
+  if [ -n "$prev_n" ]; then
+    growth=$(div "$best_conv" "$prev_conv" '%.2f')
+    growth_lines+=("time($n)/time($prev_n) = $growth (input ×$(div "$n" "$prev_n" '%g'))")
+  fi
+  rows+=("| $n | $(div "$bytes" 1048576 '%.1f') \
+| $(fmt_s "$best_conv") | $(fmt_s "$best_iconv") | $(div "$best_conv" "$best_iconv" '%.1f') \
+| $(div "$bytes" "$(( best_conv / 1000 ))" '%.0f') \
+| $(div "$peak_kb" 1024 '%.1f') | $(div "$(( peak_kb * 1024 ))" "$bytes" '%.2f') | $growth |")
+  prev_n=$n prev_conv=$best_conv
+  echo "done: $n contacts" >&2
+done
+
+cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
+echo
+echo "Best of $runs wall-clock runs; peak RSS is the largest of the converter runs."
+echo "Seed $seed, ${cpu:-unknown CPU}, $(nproc) cores, $(date +%Y-%m-%d)."
+echo
+echo "| contacts | file MiB | convert s | iconv s | convert/iconv | convert MB/s | peak RSS MiB | peak RSS/file | time growth vs previous row |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+printf '%s\n' "${rows[@]}"
+if [ ${#growth_lines[@]} -gt 0 ]; then
+  echo
+  printf '%s\n' "${growth_lines[@]}"
+fi
