@@ -1,0 +1,107 @@
+#include "ConsoleHost.h"
+
+#include <algorithm>
+#include <new>
+
+#include "Converter.h"
+#include "Cp932Encoder.h"
+#include "Failure.h"
+#include "ReplaceExtension.h"
+#include "Texts.h"
+
+namespace kartovo {
+namespace {
+
+constexpr std::string_view kUsage =
+    "使い方: kartovo-convert [--yes] 変換元.vcf [変換先.csv]\n"
+    "\n"
+    "Google 連絡先からエクスポートした vCard ファイルを、宛名印刷ソフト用の\n"
+    "CSV ファイル (シフトJIS) に変換します。\n"
+    "変換先を省略すると、変換元の拡張子を .csv に替えた名前で保存します。\n"
+    "\n"
+    "  -y, --yes   変換先が既にあるとき、確認せずに上書きします\n"
+    "  -h, --help  この説明を表示します\n";
+
+std::string Cp932(std::string_view utf8) { return Utf8ToCp932()(utf8); }
+
+template <typename Char>
+bool Is(const std::basic_string<Char>& arg, std::string_view ascii) {
+    return arg.size() == ascii.size() && std::equal(arg.begin(), arg.end(), ascii.begin());
+}
+
+}  // namespace
+
+ConsoleHost::ConsoleHost(std::filesystem::path source, std::filesystem::path destination, bool assumeYes, Io io)
+    : source_(std::move(source)), destination_(std::move(destination)), assumeYes_(assumeYes), io_(std::move(io)) {}
+
+int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) {
+    switch (kind) {
+        case MessageKind::Error:
+            succeeded_ = false;
+            io_.err(std::string(text) + "\n");
+            return kResultOk;
+        case MessageKind::Information:
+            io_.out(std::string(text) + "\n");
+            return kResultOk;
+        case MessageKind::Confirmation:
+            break;
+    }
+    if (buttons != MessageButtons::YesNo) return kResultOk;
+    if (assumeYes_) return kResultYes;
+    int answer = kResultNo;
+    if (io_.inputIsTerminal()) {
+        io_.err(std::string(text) + " [y/N] ");
+        const std::optional<std::string> line = io_.readLine();
+        if (!line) io_.err("\n");
+        if (line && (*line == "y" || *line == "Y")) answer = kResultYes;
+    }
+    if (answer != kResultYes) succeeded_ = false;
+    return answer;
+}
+
+int RunConverter(const std::vector<std::filesystem::path::string_type>& args, ConsoleHost::Io io) {
+    bool assumeYes = false;
+    bool optionsEnded = false;
+    std::vector<std::filesystem::path> paths;
+    for (const auto& arg : args) {
+        if (!optionsEnded && (Is(arg, "-h") || Is(arg, "--help"))) {
+            io.out(Cp932(kUsage));
+            return 0;
+        }
+        if (!optionsEnded && (Is(arg, "-y") || Is(arg, "--yes"))) {
+            assumeYes = true;
+        } else if (!optionsEnded && Is(arg, "--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            io.err(Cp932("不明なオプションです: ") + std::filesystem::path(arg).string() + "\n\n" + Cp932(kUsage));
+            return 2;
+        } else {
+            paths.emplace_back(arg);
+        }
+    }
+    if (paths.empty() || paths.size() > 2) {
+        io.err(Cp932(kUsage));
+        return 2;
+    }
+    // An empty SOURCE stays empty, so the run reports the missing file itself.
+    std::filesystem::path destination =
+        paths.size() == 2 ? paths[1] : (paths[0].empty() ? paths[0] : ReplaceExtension(paths[0], ".csv"));
+
+    ConsoleHost host(paths[0], std::move(destination), assumeYes, io);
+    Converter converter(host);
+    try {
+        converter.mainprocess();
+    } catch (const Failure& failure) {
+        io.err(WithClosingPeriod(failure.Message()) + "\n");
+        return 1;
+    } catch (const std::bad_alloc&) {
+        io.err(Cp932("メモリが足りません。\n"));
+        return 1;
+    } catch (const std::exception& error) {
+        io.err(WithClosingPeriod(error.what()) + "\n");
+        return 1;
+    }
+    return host.Succeeded() ? 0 : 1;
+}
+
+}  // namespace kartovo

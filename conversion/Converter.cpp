@@ -1,0 +1,207 @@
+#include "Converter.h"
+
+#include <array>
+
+#include "Components.h"
+#include "Cp932.h"
+#include "FileAccess.h"
+#include "SourceLines.h"
+#include "Texts.h"
+
+namespace kartovo {
+namespace {
+
+using namespace std::string_view_literals;
+
+constexpr std::string_view kFieldSeparator = "\",\"";
+
+// A field's text goes between double quotes; a quote inside it is doubled so
+// that CSV readers keep the row's ten fields.
+void AppendFieldText(std::string& row, std::string_view text) {
+    for (char c : text) {
+        if (c == '"') row.push_back('"');
+        row.push_back(c);
+    }
+}
+
+const std::array<std::string, 10>& RelationLabelKeys() {
+    static const std::array<std::string, 10> keys = [] {
+        std::array<std::string, 10> made;
+        for (std::size_t i = 0; i < made.size(); ++i) made[i] = "item" + std::to_string(i + 1) + ".X-ABLabel";
+        return made;
+    }();
+    return keys;
+}
+
+// Releases the run's lists on every way out of it.
+class RunLists {
+public:
+    explicit RunLists(Converter& converter) : converter_(converter) {}
+    ~RunLists() {
+        converter_.KeyList.Release();
+        converter_.ValueList.Release();
+        converter_.CsvList.Release();
+    }
+    RunLists(const RunLists&) = delete;
+    RunLists& operator=(const RunLists&) = delete;
+
+private:
+    Converter& converter_;
+};
+
+}  // namespace
+
+void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        // A line without a colon keeps all its bytes as the value: it is only
+        // ever read as the related name before a relation label.
+        keys.Add({});
+        values.Add(convert(line));
+        return;
+    }
+    keys.Add(convert(line.substr(0, colon)));
+    values.Add(convert(line.substr(colon + 1)));
+}
+
+bool IsEndOfCard(std::string_view line, Utf8ToCp932& convert) {
+    // Each character of the result takes at most four source bytes, so a
+    // longer line cannot become the nine bytes of END:VCARD.
+    constexpr std::size_t kLongestMatch = texts::kEndOfCard.size() * 4;
+    return line.size() <= kLongestMatch && convert(line) == texts::kEndOfCard;
+}
+
+std::string JoinCsvLines(const StringList& lines) {
+    std::size_t size = 0;
+    for (const std::string& line : lines.Items()) size += line.size() + 2;
+    std::string text;
+    text.reserve(size);
+    for (const std::string& line : lines.Items()) {
+        text.append(line);
+        text.append("\r\n");
+    }
+    return text;
+}
+
+bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
+    const std::size_t found = FindOnBoundary(note, marker);
+    if (found == std::string_view::npos) return false;
+    std::size_t pos = found + marker.size();
+    if (pos >= note.size()) return false;
+    pos = NextCharPos(note, pos);  // the character after the colon, whatever it is
+    const std::size_t start = pos;
+    for (int taken = 0; taken < 4 && pos < note.size(); ++taken) pos = NextCharPos(note, pos);
+    const std::string_view value = note.substr(start, pos - start);
+    return value == "true"sv || value == "True"sv || value == "TRUE"sv;
+}
+
+std::string Converter::LoadField(std::string_view key, int n) const {
+    const int index = KeyList.IndexOf(key);
+    if (index < 0) return {};
+    return ComponentAt(ValueList.At(index), n);
+}
+
+void Converter::DataKiridashi() {
+    RowText.clear();
+    const auto field = [this](std::string_view text) {
+        RowText.append(kFieldSeparator);
+        AppendFieldText(RowText, text);
+    };
+
+    RowText.push_back('"');
+    AppendFieldText(RowText, LoadField("X-PHONETIC-LAST-NAME", 1));
+    AppendFieldText(RowText, texts::kIdeographicSpace);
+    AppendFieldText(RowText, LoadField("X-PHONETIC-FIRST-NAME", 1));
+
+    field(LoadField("N", 1));
+    AppendFieldText(RowText, texts::kIdeographicSpace);
+    AppendFieldText(RowText, LoadField("N", 2));
+
+    const std::string honorific = LoadField("N", 5);
+    field(honorific.empty() ? texts::kDefaultHonorific : std::string_view(honorific));
+
+    field(ReplaceAll(LoadField("ADR;TYPE=HOME", 6), texts::kPostalMark, ""));
+
+    const std::string street = ReplaceAll(
+        ReplaceAll(LoadField("ADR;TYPE=HOME", 3), texts::kEscapedLineBreak, texts::kIdeographicSpace), "?",
+        texts::kFullwidthHyphen);
+    field(LoadField("ADR;TYPE=HOME", 5));
+    AppendFieldText(RowText, LoadField("ADR;TYPE=HOME", 4));
+    AppendFieldText(RowText, street);
+
+    field(ReplaceAll(LoadField("ADR;TYPE=HOME", 2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
+
+    // Slot 0 is the spouse, 1 to 3 the children in item order.
+    std::array<std::string, 4> related;
+    std::size_t nextChild = 1;
+    for (const std::string& labelKey : RelationLabelKeys()) {
+        const int label = KeyList.IndexOf(labelKey);
+        if (label < 0) continue;
+        const std::string& text = ValueList.At(label);
+        const bool spouse = text == texts::kSpouseLabel;
+        if (!spouse && text != texts::kChildLabel) continue;
+        // The name stands on the line before its label. A label that is the
+        // contact's first line has none, and gives an empty name.
+        std::string name = label > 0 ? ValueList.At(label - 1) : std::string();
+        if (spouse) {
+            related[0] = std::move(name);
+        } else {
+            related[nextChild++] = std::move(name);
+            if (nextChild == related.size()) break;
+        }
+    }
+
+    const std::string note = LoadField("NOTE", 1);
+    const bool printSpouse = MarkerSaysTrue(note, texts::kSpouseMarker);
+    const bool printChildren = MarkerSaysTrue(note, texts::kChildrenMarker);
+    field(printSpouse ? std::string_view(related[0]) : std::string_view());
+    for (std::size_t slot = 1; slot < related.size(); ++slot) {
+        field(printChildren ? std::string_view(related[slot]) : std::string_view());
+    }
+    RowText.push_back('"');
+    CsvList.Add(RowText);
+}
+
+void Converter::mainprocess() {
+    RunLists release(*this);
+    KeyList.Clear();
+    ValueList.Clear();
+    CsvList.Clear();
+
+    if (host_.SourceFieldEmpty() || host_.DestinationFieldEmpty()) {
+        host_.ShowMessage(MessageKind::Error, texts::kSpecifyFile, MessageButtons::Ok);
+        return;
+    }
+    if (IsExistingFile(host_.DestinationPath())) {
+        // Closing the question without an answer stops the run as "no" does.
+        if (host_.ShowMessage(MessageKind::Confirmation, texts::kOverwriteQuestion, MessageButtons::YesNo) !=
+            kResultYes) {
+            host_.ShowMessage(MessageKind::Information, texts::kCancelled, MessageButtons::Ok);
+            return;
+        }
+    }
+
+    long long count = 0;
+    CsvList.Add(std::string(texts::kHeaderRow));
+    {
+        std::string source = ReadWholeFile(host_.SourcePath());
+        Utf8ToCp932 convert;
+        SourceLines lines(source);
+        std::string_view line;
+        while (lines.Next(line)) {
+            StoreLine(line, convert, KeyList, ValueList);
+            if (IsEndOfCard(line, convert)) {
+                DataKiridashi();
+                KeyList.Clear();
+                ValueList.Clear();
+                ++count;
+            }
+        }
+    }  // the source bytes are freed before the CSV text is made
+
+    WriteWholeFile(host_.DestinationPath(), JoinCsvLines(CsvList));
+    const std::string message = std::to_string(count) + std::string(texts::kConvertedSuffix);
+    host_.ShowMessage(MessageKind::Information, message, MessageButtons::Ok);
+}
+
+}  // namespace kartovo

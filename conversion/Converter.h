@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Cp932Encoder.h"
+#include "Host.h"
+#include "StringList.h"
+
+namespace kartovo {
+
+// One conversion of a vCard file into the CSV file, with the work fields that
+// live during a run. The window and the console converter each own one.
+class Converter {
+public:
+    explicit Converter(Host& host) : host_(host) {}
+
+    // The whole run: checks the two paths, asks before overwriting, converts
+    // every contact and reports the count. Failures are thrown as Failure.
+    void mainprocess();
+
+    // Builds the row of the contact held in KeyList / ValueList into RowText
+    // and appends it to CsvList.
+    void DataKiridashi();
+
+    // Component n (from 1) of the value of the first stored line whose key
+    // equals `key` ignoring letter case; empty when there is none.
+    std::string LoadField(std::string_view key, int n) const;
+
+    std::string RowText;
+    StringList KeyList;
+    StringList ValueList;
+    StringList CsvList;
+
+private:
+    Host& host_;
+};
+
+// Splits one raw source line at its first ":" into key and value, each
+// converted from UTF-8 separately, and appends them to the store.
+void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values);
+
+// Whether the raw line, converted as a whole, is exactly "END:VCARD".
+bool IsEndOfCard(std::string_view line, Utf8ToCp932& convert);
+
+// The CSV file's bytes: every entry followed by CR LF.
+std::string JoinCsvLines(const StringList& lines);
+
+// Whether the text after a print marker in a note says "true": the first
+// occurrence of the marker, one character skipped, then exactly "true",
+// "True" or "TRUE" in the next four characters.
+bool MarkerSaysTrue(std::string_view note, std::string_view marker);
+
+}  // namespace kartovo

@@ -1,0 +1,33 @@
+#pragma once
+// The only unit of the conversion that talks to the file system.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kartovo {
+
+// True when the path exists and is not a folder.
+bool IsExistingFile(const std::filesystem::path& path);
+
+// The whole file, read while others may read it but not write it.
+// Fails with "ファイル %s は開けません。 %s ".
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Creates or empties the file and writes the text. Fails with
+// "ファイル "%s" を作成できません。%s" when the file cannot be created, and
+// with "ストリームへの書き込みエラー" when the writing fails.
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text);
+
+// The path made absolute, as CP932 text; characters without a CP932 form
+// show as "?".
+std::string PathForMessage(const std::filesystem::path& path);
+
+// The system's text for an error code, as CP932, without trailing blanks,
+// control characters and periods.
+std::string SystemErrorText(int code);
+
+// Drops trailing blanks, control characters and periods.
+std::string TrimErrorText(std::string text);
+
+}  // namespace kartovo

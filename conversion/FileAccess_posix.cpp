@@ -1,0 +1,110 @@
+#include "FileAccess.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Cp932.h"
+#include "Cp932Encoder.h"
+#include "Failure.h"
+#include "Texts.h"
+
+namespace kartovo {
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closing can report a write that failed late (a full disk over NFS).
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Non-UTF-8 bytes in a path or a system text must not empty the message.
+std::string ToCp932Lossy(std::string_view bytes) {
+    std::string text = Utf8ToCp932()(bytes);
+    if (!text.empty() || bytes.empty()) return text;
+    for (char c : bytes) text.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+    return text;
+}
+
+[[noreturn]] void FailToOpen(const std::filesystem::path& path, int code) {
+    throw Failure(FormatMessageText(texts::kCannotOpenFormat, PathForMessage(path), SystemErrorText(code)));
+}
+
+}  // namespace
+
+bool IsExistingFile(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) FailToOpen(path, errno);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) FailToOpen(path, errno);
+    if (S_ISDIR(info.st_mode)) FailToOpen(path, EISDIR);
+
+    std::string bytes;
+    // The size is a hint only: a file may grow while it is read, or report 0.
+    bytes.resize(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0) + 1);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
+        const ssize_t n = ::read(file.get(), bytes.data() + used, bytes.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            FailToOpen(path, errno);
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    bytes.shrink_to_fit();
+    return bytes;
+}
+
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
+    FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.get() < 0) {
+        const int code = errno;
+        throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path), SystemErrorText(code)));
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(file.get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw Failure(std::string(texts::kWriteError));
+        done += static_cast<std::size_t>(n);
+    }
+    if (!file.Close()) throw Failure(std::string(texts::kWriteError));
+}
+
+std::string PathForMessage(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) absolute = path;
+    return ToCp932Lossy(absolute.lexically_normal().native());
+}
+
+std::string SystemErrorText(int code) {
+    return TrimErrorText(ToCp932Lossy(std::strerror(code)));
+}
+
+}  // namespace kartovo

@@ -1,0 +1,124 @@
+#include "FileAccess.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "Cp932.h"
+#include "Cp932Encoder.h"
+#include "Failure.h"
+#include "Texts.h"
+
+namespace kartovo {
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() {
+        if (valid()) CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    bool Close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) != 0;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+std::string WideToCp932(std::wstring_view wide) {
+    std::string out;
+    Cp932Encoder encoder;
+    encoder.Append(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()), out);
+    return out;
+}
+
+[[noreturn]] void FailToOpen(const std::filesystem::path& path, DWORD code) {
+    throw Failure(FormatMessageText(texts::kCannotOpenFormat, PathForMessage(path),
+                                    SystemErrorText(static_cast<int>(code))));
+}
+
+// ReadFile and WriteFile count in DWORD.
+constexpr DWORD kMaxChunk = 1u << 30;
+
+}  // namespace
+
+bool IsExistingFile(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) FailToOpen(path, GetLastError());
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) FailToOpen(path, GetLastError());
+
+    std::string bytes;
+    // The size is a hint only: a file may grow while it is read.
+    bytes.resize(static_cast<std::size_t>(size.QuadPart > 0 ? size.QuadPart : 0) + 1);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - used, kMaxChunk));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + used, want, &got, nullptr)) FailToOpen(path, GetLastError());
+        if (got == 0) break;
+        used += got;
+    }
+    bytes.resize(used);
+    bytes.shrink_to_fit();
+    return bytes;
+}
+
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        const DWORD code = GetLastError();
+        throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path),
+                                        SystemErrorText(static_cast<int>(code))));
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, kMaxChunk));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), text.data() + done, want, &written, nullptr) || written == 0) {
+            throw Failure(std::string(texts::kWriteError));
+        }
+        done += written;
+    }
+    if (!file.Close()) throw Failure(std::string(texts::kWriteError));
+}
+
+std::string PathForMessage(const std::filesystem::path& path) {
+    const std::wstring& given = path.native();
+    DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return WideToCp932(given);
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return WideToCp932(given);
+    full.resize(length);
+    return WideToCp932(full);
+}
+
+std::string SystemErrorText(int code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0,
+        nullptr);
+    std::string text;
+    if (length != 0 && buffer != nullptr) text = WideToCp932(std::wstring_view(buffer, length));
+    if (buffer != nullptr) LocalFree(buffer);
+    return TrimErrorText(std::move(text));
+}
+
+}  // namespace kartovo

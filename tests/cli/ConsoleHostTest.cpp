@@ -1,0 +1,147 @@
+#include "ConsoleHost.h"
+
+#include <gtest/gtest.h>
+
+#include "Cp932Encoder.h"
+#include "Failure.h"
+#include "TestSupport.h"
+
+namespace kartovo {
+namespace {
+
+// Captures the converter's console and plays the terminal.
+struct FakeConsole {
+    std::string out, err;  // UTF-8
+    bool terminal = false;
+    std::vector<std::string> input;
+
+    ConsoleHost::Io Io() {
+        return {
+            [this](std::string_view text) { out += Cp932ToUtf8(text); },
+            [this](std::string_view text) { err += Cp932ToUtf8(text); },
+            [this] { return terminal; },
+            [this]() -> std::optional<std::string> {
+                if (input.empty()) return std::nullopt;
+                std::string line = input.front();
+                input.erase(input.begin());
+                return line;
+            },
+        };
+    }
+};
+
+using Args = std::vector<std::filesystem::path::string_type>;
+
+Args ArgsOf(std::initializer_list<std::filesystem::path> paths) {
+    Args args;
+    for (const auto& p : paths) args.push_back(p.native());
+    return args;
+}
+
+TEST(RunConverter, UsageAndHelp) {
+    struct Case {
+        Args args;
+        int status;
+        bool usageOnOut, usageOnErr;
+    };
+    const Case cases[] = {
+        {ArgsOf({"--help"}), 0, true, false},
+        {ArgsOf({"-h"}), 0, true, false},
+        {ArgsOf({}), 2, false, true},
+        {ArgsOf({"--yes"}), 2, false, true},
+        {ArgsOf({"a", "b", "c"}), 2, false, true},
+        {ArgsOf({"--frobnicate", "a"}), 2, false, true},
+    };
+    for (const Case& c : cases) {
+        FakeConsole console;
+        EXPECT_EQ(RunConverter(c.args, console.Io()), c.status);
+        EXPECT_EQ(console.out.find("使い方: kartovo-convert") != std::string::npos, c.usageOnOut);
+        EXPECT_EQ(console.err.find("使い方: kartovo-convert") != std::string::npos, c.usageOnErr);
+    }
+}
+
+TEST(RunConverter, ConvertsToTheDerivedDestination) {
+    test::TempDir dir;
+    test::WriteFile(dir / "連絡先.vcf", "BEGIN:VCARD\r\nN:山田;太郎;;;\r\nEND:VCARD\r\n");
+    FakeConsole console;
+    EXPECT_EQ(RunConverter(ArgsOf({dir / "連絡先.vcf"}), console.Io()), 0);
+    EXPECT_EQ(console.out, "1件の連絡先を変換しました\n");
+    EXPECT_EQ(console.err, "");
+    EXPECT_EQ(Cp932ToUtf8(test::ReadFile(dir / "連絡先.csv").substr(85)),
+              "\"　\",\"山田　太郎\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
+}
+
+TEST(RunConverter, OverwriteQuestion) {
+    struct Case {
+        bool yesOption;
+        bool terminal;
+        std::vector<std::string> input;
+        int status;
+        bool asked;
+    };
+    const Case cases[] = {
+        {false, true, {"y"}, 0, true},
+        {false, true, {"Y"}, 0, true},
+        {false, true, {"yes"}, 1, true},
+        {false, true, {""}, 1, true},
+        {false, true, {}, 1, true},       // end of input
+        {false, false, {"y"}, 1, false},  // no terminal: never asked, never overwritten
+        {true, false, {}, 0, false},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        test::WriteFile(dir / "in.vcf", "END:VCARD\r\n");
+        test::WriteFile(dir / "out.csv", "old");
+        FakeConsole console;
+        console.terminal = c.terminal;
+        console.input = c.input;
+        Args args = ArgsOf({dir / "in.vcf", dir / "out.csv"});
+        if (c.yesOption) args.insert(args.begin(), ArgsOf({"--yes"})[0]);
+        EXPECT_EQ(RunConverter(args, console.Io()), c.status);
+        EXPECT_EQ(console.err.find("ファイルを上書きしますか [y/N] ") != std::string::npos, c.asked);
+        const bool written = test::ReadFile(dir / "out.csv") != "old";
+        EXPECT_EQ(written, c.status == 0);
+        EXPECT_EQ(console.out, c.status == 0 ? "1件の連絡先を変換しました\n" : "処理を中止しました\n");
+    }
+}
+
+TEST(RunConverter, FailuresGoToStandardErrorWithStatusOne) {
+    test::TempDir dir;
+    FakeConsole console;
+    EXPECT_EQ(RunConverter(ArgsOf({dir / "missing.vcf"}), console.Io()), 1);
+    EXPECT_EQ(console.out, "");
+    EXPECT_EQ(console.err.rfind("ファイル ", 0), 0u) << console.err;
+    EXPECT_EQ(console.err.substr(console.err.size() - 2), " \n");  // no period after the closing blank
+
+    FakeConsole empty;
+    EXPECT_EQ(RunConverter(ArgsOf({""}), empty.Io()), 1);
+    EXPECT_EQ(empty.err, "ファイルを指定して下さい\n");
+
+    test::WriteFile(dir / "in.vcf", "");
+    std::filesystem::create_directory(dir / "folder");
+    FakeConsole folder;
+    EXPECT_EQ(RunConverter(ArgsOf({dir / "in.vcf", dir / "folder"}), folder.Io()), 1);
+    EXPECT_EQ(folder.err.back(), '\n');
+    EXPECT_EQ(folder.err.substr(folder.err.size() - 2, 1), ".");  // the creation message gets its period
+}
+
+TEST(WithClosingPeriod, FollowsTheErrorDisplayRule) {
+    struct Case {
+        std::string text, shown;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"abc", "abc."},
+        {"end ", "end "},
+        {"(-1)", "(-1)"},
+        {"a.", "a."},
+        {"a-", "a-"},
+        {"a/", "a/."},
+        {test::Sjis("終了。"), test::Sjis("終了。") + "."},
+        {test::Sjis("ソ"), test::Sjis("ソ") + "."},  // its second byte 0x5C is no single-byte character
+    };
+    for (const Case& c : cases) EXPECT_EQ(WithClosingPeriod(c.text), c.shown) << test::Hex(c.text);
+}
+
+}  // namespace
+}  // namespace kartovo

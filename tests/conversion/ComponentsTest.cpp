@@ -1,0 +1,53 @@
+#include "Components.h"
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+namespace kartovo {
+namespace {
+
+using Parts = std::vector<std::string>;
+
+TEST(SplitComponents, FollowsTheQuotingRules) {
+    struct Case {
+        std::string value;
+        Parts parts;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a;b", {"a", "b"}},
+        {"a;;b", {"a", "", "b"}},
+        {";", {"", ""}},
+        {"a;", {"a", ""}},
+        {";a", {"", "a"}},
+        {";;", {"", "", ""}},
+        {"a b ; c", {"a b ", " c"}},
+        {"\"a;b\";c", {"a;b", "c"}},
+        {"\"a\"\"b\"", {"a\"b"}},
+        {"\"ab\"cd;e", {"ab", "cd", "e"}},
+        {"\"abc", {"abc"}},
+        {"\"a\"\"b", {"a\"b"}},
+        {"\"\"", {""}},
+        {"\"\";", {"", ""}},
+        {"x\"y\";z", {"x\"y\"", "z"}},
+        {"a\\;b", {"a\\", "b"}},
+        {std::string("a;b\0;c", 6), {"a", "b"}},  // a zero byte ends the value
+        {test::Sjis("山田;太郎;;;"), {test::Sjis("山田"), test::Sjis("太郎"), "", "", ""}},
+        {test::Sjis("ソ;表"), {test::Sjis("ソ"), test::Sjis("表")}},
+    };
+    for (const Case& c : cases) {
+        StringList list;
+        list.Add("stale");
+        SplitComponents(c.value, list);
+        EXPECT_EQ(list.Items(), c.parts) << test::Hex(c.value);
+        for (std::size_t n = 0; n <= c.parts.size(); ++n) {
+            const std::string expected = n < c.parts.size() ? c.parts[n] : std::string();
+            EXPECT_EQ(ComponentAt(c.value, static_cast<int>(n + 1)), expected) << test::Hex(c.value) << " n=" << n + 1;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kartovo

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include "Converter.h"
+#include "Failure.h"
+#include "TestSupport.h"
+
+namespace kartovo {
+namespace {
+
+using test::Sjis;
+
+struct NoHost : Host {
+    bool SourceFieldEmpty() const override { return true; }
+    bool DestinationFieldEmpty() const override { return true; }
+    std::filesystem::path SourcePath() const override { return {}; }
+    std::filesystem::path DestinationPath() const override { return {}; }
+    int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return kResultOk; }
+};
+
+using Card = std::vector<std::pair<std::string, std::string>>;
+
+// Builds the row of a contact whose stored lines (UTF-8 here) are `card`,
+// followed by END:VCARD as the builder always sees it.
+std::string RowOf(const Card& card) {
+    NoHost host;
+    Converter converter(host);
+    for (const auto& [key, value] : card) {
+        converter.KeyList.Add(Sjis(key));
+        converter.ValueList.Add(Sjis(value));
+    }
+    converter.KeyList.Add("END");
+    converter.ValueList.Add("VCARD");
+    converter.DataKiridashi();
+    EXPECT_EQ(converter.CsvList.Count(), 1);
+    EXPECT_EQ(converter.CsvList.Items().back(), converter.RowText);
+    return Cp932ToUtf8(converter.RowText);
+}
+
+const Card kExample = {
+    {"BEGIN", "VCARD"},
+    {"N", "山田;太郎;;;"},
+    {"X-PHONETIC-FIRST-NAME", "タロウ"},
+    {"X-PHONETIC-LAST-NAME", "ヤマダ"},
+    {"ADR;TYPE=HOME", ";サンプル荘101;サンプル町1?2?3\\nサンプルビル5階;千代田区;東京都;〒123-4567;日本"},
+    {"item1.X-ABRELATEDNAMES", "花子"},
+    {"item1.X-ABLabel", "_$!<Spouse>!$_"},
+    {"item2.X-ABRELATEDNAMES", "一郎"},
+    {"item2.X-ABLabel", "_$!<Child>!$_"},
+    {"item3.X-ABRELATEDNAMES", "次郎"},
+    {"item3.X-ABLabel", "_$!<Child>!$_"},
+    {"NOTE", "配偶者印刷: true\\n子ども印刷: True"},
+};
+
+const std::string kExampleStart =
+    "\"ヤマダ　タロウ\",\"山田　太郎\",\"様\",\"123-4567\",\"東京都千代田区サンプル町1－2－3　サンプルビル5階\","
+    "\"サンプル荘101\"";
+
+TEST(DataKiridashi, BuildsTheWorkedExampleByteForByte) {
+    EXPECT_EQ(RowOf(kExample), kExampleStart + ",\"花子\",\"一郎\",\"次郎\",\"\"");
+    Card noNote = kExample;
+    noNote.pop_back();
+    EXPECT_EQ(RowOf(noNote), kExampleStart + ",\"\",\"\",\"\",\"\"");
+}
+
+TEST(DataKiridashi, FieldsFromMissingAndOddValues) {
+    struct Case {
+        Card card;
+        std::string row;
+    };
+    const Case cases[] = {
+        {{}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"N", "山田;;;; "}}, "\"　\",\"山田　\",\" \",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"N", "山田;太郎;;;先生"}, {"X-PHONETIC-FIRST-NAME", "タロウ"}},
+         "\"　タロウ\",\"山田　太郎\",\"先生\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"n", "a;b;;"}, {"N", "c;d;;;e"}}, "\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        // 〒 goes from the postal code only; \n and ? change in the street only.
+        {{{"ADR;TYPE=HOME", "〒\\n;ext\\n?;st\\n?;loc\\n?〒;reg\\n;〒1〒2〒;jp"}},
+         "\"　\",\"　\",\"様\",\"12\",\"reg\\nloc\\n?〒st　－\",\"ext　?\",\"\",\"\",\"\",\"\""},
+        {{{"adr;type=home", ";;a\\Nb\\\\n;;;;"}}, "\"　\",\"　\",\"様\",\"\",\"a\\Nb\\　\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"ADR;TYPE=HOME;TYPE=PREF", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"item1.ADR;TYPE=HOME", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        // ソ and 表 end in byte 0x5C: with a following n they are no "\n".
+        {{{"ADR;TYPE=HOME", ";;ソn表n;;;;"}}, "\"　\",\"　\",\"様\",\"\",\"ソn表n\",\"\",\"\",\"\",\"\",\"\""},
+        // Quotes inside a field are doubled, so a CSV reader keeps ten fields.
+        {{{"N", "\"\"\"A\"\" B\";C\"D;;;"}, {"X-PHONETIC-LAST-NAME", "x,y"}},
+         "\"x,y　\",\"\"\"A\"\" B　C\"\"D\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(RowOf(c.card), c.row);
+}
+
+// Just the four joint-name fields of a row.
+std::string JointNames(Card card, const std::string& note) {
+    if (!note.empty()) card.push_back({"NOTE", note});
+    const std::string row = RowOf(card);
+    std::size_t pos = 0;
+    for (int i = 0; i < 6; ++i) pos = row.find("\",\"", pos) + 3;
+    return row.substr(pos - 1);
+}
+
+TEST(DataKiridashi, PrintFlagsFromTheNote) {
+    const Card family = {
+        {"item1.X-ABRELATEDNAMES", "花子"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"},
+        {"item2.X-ABRELATEDNAMES", "一郎"}, {"item2.X-ABLabel", "_$!<Child>!$_"},
+    };
+    const std::string both = "\"花子\",\"一郎\",\"\",\"\"";
+    const std::string none = "\"\",\"\",\"\",\"\"";
+    const std::string spouse = "\"花子\",\"\",\"\",\"\"";
+    const std::string children = "\"\",\"一郎\",\"\",\"\"";
+    struct Case {
+        std::string note;
+        std::string fields;
+    };
+    const Case cases[] = {
+        {"配偶者印刷: true 子ども印刷: TRUE", both},
+        {"配偶者印刷:　true", spouse},         // any one character after the colon
+        {"配偶者印刷:xTrue", spouse},
+        {"配偶者印刷:true", none},             // no character between: "rue" is compared
+        {"配偶者印刷: tRUE", none},
+        {"配偶者印刷: truest", spouse},        // only four characters count
+        {"配偶者印刷: tru", none},
+        {"配偶者印刷: ", none},
+        {"配偶者印刷:", none},
+        {"配偶者印刷： true", none},           // a full-width colon is not the marker
+        {"x;配偶者印刷: true", none},          // behind the first ";" of the note
+        {"配偶者印刷: no 配偶者印刷: true", none},  // only the first marker counts
+        {"子ども印刷: true", children},
+        {"子ども印刷:\\ntrue", none},          // the escape is two characters
+        {"子ども印刷: true😀", children},      // an emoji no longer loses the whole note
+        {"", none},
+    };
+    for (const Case& c : cases) EXPECT_EQ(JointNames(family, c.note), c.fields) << c.note;
+}
+
+TEST(DataKiridashi, RelationScan) {
+    const std::string print = "配偶者印刷: true 子ども印刷: true";
+    struct Case {
+        Card card;
+        std::string fields;
+    };
+    const Case cases[] = {
+        // Four children: the first three by item number, and the scan stops there.
+        {{{"item1.X-ABRELATEDNAMES", "c1"}, {"item1.X-ABLabel", "_$!<Child>!$_"},
+          {"item2.X-ABRELATEDNAMES", "c2"}, {"item2.X-ABLabel", "_$!<Child>!$_"},
+          {"item3.X-ABRELATEDNAMES", "c3"}, {"item3.X-ABLabel", "_$!<Child>!$_"},
+          {"item4.X-ABRELATEDNAMES", "s"}, {"item4.X-ABLabel", "_$!<Spouse>!$_"},
+          {"item5.X-ABRELATEDNAMES", "c4"}, {"item5.X-ABLabel", "_$!<Child>!$_"}},
+         "\"\",\"c1\",\"c2\",\"c3\""},
+        // Item order decides, not line order; a later spouse wins.
+        {{{"item2.X-ABRELATEDNAMES", "s2"}, {"item2.X-ABLabel", "_$!<Spouse>!$_"},
+          {"item1.X-ABRELATEDNAMES", "s1"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}},
+         "\"s2\",\"\",\"\",\"\""},
+        {{{"item11.X-ABRELATEDNAMES", "s"}, {"item11.X-ABLabel", "_$!<Spouse>!$_"}}, "\"\",\"\",\"\",\"\""},
+        {{{"item10.X-ABRELATEDNAMES", "s"}, {"ITEM10.x-ablabel", "_$!<Spouse>!$_"}}, "\"s\",\"\",\"\",\"\""},
+        {{{"item1.X-ABRELATEDNAMES", "s"}, {"item1.X-ABLabel", "_$!<spouse>!$_"}}, "\"\",\"\",\"\",\"\""},
+        {{{"item1.X-ABRELATEDNAMES", "母"}, {"item1.X-ABLabel", "_$!<Mother>!$_"}}, "\"\",\"\",\"\",\"\""},
+        // The whole value of whatever line stands before the label.
+        {{{"TEL", "03-1234;5678"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}}, "\"03-1234;5678\",\"\",\"\",\"\""},
+        // Only the first line with a label key counts.
+        {{{"item1.X-ABRELATEDNAMES", "a"}, {"item1.X-ABLabel", "_$!<Child>!$_"},
+          {"item1.X-ABRELATEDNAMES", "b"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}},
+         "\"\",\"a\",\"\",\"\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(JointNames(c.card, print), c.fields);
+}
+
+TEST(DataKiridashi, LabelAsFirstLineGivesAnEmptyName) {
+    // The label has no line before it; the row is still built.
+    const Card card = {{"item1.X-ABLabel", "_$!<Spouse>!$_"},
+                       {"item2.X-ABRELATEDNAMES", "一郎"}, {"item2.X-ABLabel", "_$!<Child>!$_"}};
+    EXPECT_EQ(JointNames(card, "配偶者印刷: true 子ども印刷: true"), "\"\",\"一郎\",\"\",\"\"");
+    EXPECT_EQ(JointNames({{"item1.X-ABLabel", "_$!<Child>!$_"}}, ""), "\"\",\"\",\"\",\"\"");
+}
+
+TEST(DataKiridashi, AppendsBehindEarlierRowsAndStartsAfresh) {
+    NoHost host;
+    Converter converter(host);
+    converter.CsvList.Add("header");
+    converter.RowText = "stale";
+    converter.KeyList.Add("N");
+    converter.ValueList.Add("a;b");
+    converter.DataKiridashi();
+    converter.DataKiridashi();
+    ASSERT_EQ(converter.CsvList.Count(), 3);
+    EXPECT_EQ(converter.CsvList.At(1), converter.CsvList.At(2));
+    EXPECT_EQ(converter.KeyList.Count(), 1);  // the store is left as it was
+}
+
+}  // namespace
+}  // namespace kartovo

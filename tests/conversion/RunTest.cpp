@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "Converter.h"
+#include "Failure.h"
+#include "FileAccess.h"
+#include "TestSupport.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace kartovo {
+namespace {
+
+using test::Sjis;
+
+// Plays the user: holds the two paths and answers message boxes from a script.
+class ScriptedHost : public Host {
+public:
+    struct Shown {
+        MessageKind kind;
+        std::string text;  // UTF-8, for readable failures
+        MessageButtons buttons;
+    };
+
+    std::filesystem::path source, destination;
+    std::deque<int> answers;
+    std::vector<Shown> shown;
+
+    bool SourceFieldEmpty() const override { return source.empty(); }
+    bool DestinationFieldEmpty() const override { return destination.empty(); }
+    std::filesystem::path SourcePath() const override { return source; }
+    std::filesystem::path DestinationPath() const override { return destination; }
+    int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override {
+        shown.push_back({kind, Cp932ToUtf8(text), buttons});
+        if (kind != MessageKind::Confirmation) return kResultOk;
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << shown.back().text;
+            return kResultNo;
+        }
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+const std::string kHeader = "\"フリガナ\",\"氏名\",\"敬称\",\"郵便番号\",\"住所1\",\"住所2\",\"連名1\",\"連名2\",\"連名3\",\"連名4\"\r\n";
+const std::string kEmptyRow = "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
+
+class RunTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    ScriptedHost host;
+    Converter converter{host};
+
+    void SetUp() override {
+        host.source = dir / "contacts.vcf";
+        host.destination = dir / "contacts.csv";
+    }
+
+    // Runs and returns the failure message (UTF-8), or "" when none.
+    std::string Run() {
+        try {
+            converter.mainprocess();
+        } catch (const Failure& failure) {
+            return Cp932ToUtf8(failure.Message());
+        }
+        return {};
+    }
+
+    std::vector<std::string> ShownTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& s : host.shown) texts.push_back(s.text);
+        return texts;
+    }
+
+    std::string Output() const { return Cp932ToUtf8(test::ReadFile(host.destination)); }
+
+    std::string AbsoluteText(const std::filesystem::path& path) const { return Cp932ToUtf8(PathForMessage(path)); }
+};
+
+TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
+    struct Case {
+        std::string source;
+        std::string rows;
+        int count;
+    };
+    const Case cases[] = {
+        {"", "", 0},
+        {"BEGIN:VCARD\r\nN:a;b;;;\r\n", "", 0},  // a last contact without its end line
+        {"BEGIN:VCARD\r\nN:a;b;;;\r\nEND:VCARD", "\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 1},
+        {"X:1\nBEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n", kEmptyRow + kEmptyRow, 2},
+        // Lines before the first card belong to it; a mis-cased end runs on.
+        {"N:x;y\r\nBEGIN:VCARD\r\nend:vcard\r\nBEGIN:VCARD\r\nN:z;w\r\nEND:VCARD\r\n",
+         "\"　\",\"x　y\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 1},
+        {"BEGIN:VCARD\r\nEND:VCARD \r\nEND:VCARD\r\n", kEmptyRow, 1},
+        // A folded home address, cut inside a character, arrives whole.
+        {"BEGIN:VCARD\r\nADR;TYPE=HOME:;;\xE4\xB8\x89\xE4\xB8\r\n \x81\xE7\x94\xBA" "1\xE2\x88\x92" "2;;\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD;\r\n 100-0001;\r\nEND:VCARD\r\n",
+         "\"　\",\"　\",\"様\",\"100-0001\",\"東京都三丁町1－2\",\"\",\"\",\"\",\"\",\"\"\r\n", 1},
+    };
+    for (const Case& c : cases) {
+        test::WriteFile(host.source, c.source);
+        std::filesystem::remove(host.destination);
+        host.shown.clear();
+        EXPECT_EQ(Run(), "");
+        EXPECT_EQ(Output(), kHeader + c.rows) << c.source;
+        EXPECT_EQ(ShownTexts(), std::vector<std::string>{std::to_string(c.count) + "件の連絡先を変換しました"});
+        EXPECT_EQ(host.shown.back().kind, MessageKind::Information);
+        EXPECT_EQ(host.shown.back().buttons, MessageButtons::Ok);
+    }
+}
+
+TEST_F(RunTest, EmptyFileGivesTheHeaderOnly) {
+    test::WriteFile(host.source, "");
+    EXPECT_EQ(Run(), "");
+    const std::string bytes = test::ReadFile(host.destination);
+    EXPECT_EQ(bytes.size(), 85u);
+    EXPECT_EQ(bytes.substr(83), "\r\n");
+    EXPECT_EQ(bytes.compare(0, 3, "\"\x83t"), 0);  // no byte-order mark, straight into CP932
+}
+
+TEST_F(RunTest, EmptyPathFieldsStopWithOneMessage) {
+    struct Case {
+        bool sourceEmpty, destinationEmpty;
+    };
+    for (const Case c : {Case{true, false}, Case{false, true}, Case{true, true}}) {
+        if (c.sourceEmpty) host.source.clear();
+        if (c.destinationEmpty) host.destination.clear();
+        host.shown.clear();
+        EXPECT_EQ(Run(), "");
+        ASSERT_EQ(host.shown.size(), 1u);
+        EXPECT_EQ(host.shown[0].kind, MessageKind::Error);
+        EXPECT_EQ(host.shown[0].text, "ファイルを指定して下さい");
+        SetUp();
+    }
+    EXPECT_FALSE(std::filesystem::exists(host.destination));
+}
+
+TEST_F(RunTest, AsksBeforeOverwriting) {
+    struct Case {
+        int answer;
+        bool written;
+    };
+    for (const Case c : {Case{kResultYes, true}, Case{kResultNo, false}, Case{kResultCancel, false}}) {
+        test::WriteFile(host.source, "END:VCARD\r\n");
+        test::WriteFile(host.destination, "old");
+        host.shown.clear();
+        host.answers = {c.answer};
+        EXPECT_EQ(Run(), "");
+        ASSERT_GE(host.shown.size(), 2u);
+        EXPECT_EQ(host.shown[0].kind, MessageKind::Confirmation);
+        EXPECT_EQ(host.shown[0].text, "ファイルを上書きしますか");
+        EXPECT_EQ(host.shown[0].buttons, MessageButtons::YesNo);
+        if (c.written) {
+            EXPECT_EQ(host.shown[1].text, "1件の連絡先を変換しました");
+            EXPECT_EQ(Output(), kHeader + kEmptyRow);
+        } else {
+            EXPECT_EQ(host.shown[1].text, "処理を中止しました");
+            EXPECT_EQ(host.shown[1].kind, MessageKind::Information);
+            EXPECT_EQ(test::ReadFile(host.destination), "old");
+        }
+        EXPECT_EQ(host.shown.size(), 2u);
+    }
+}
+
+TEST_F(RunTest, DestinationIsTheSourceItself) {
+    host.destination = host.source;
+    test::WriteFile(host.source, "N:a;b\r\nEND:VCARD\r\n");
+    host.answers = {kResultYes};
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(Output(), kHeader + "\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
+}
+
+TEST_F(RunTest, MissingSourceFailsToOpen) {
+    host.source = dir / "missing.vcf";
+    const std::string failure = Run();
+    EXPECT_EQ(failure.rfind("ファイル " + AbsoluteText(host.source) + " は開けません。 ", 0), 0u) << failure;
+    EXPECT_GT(failure.size(), ("ファイル " + AbsoluteText(host.source) + " は開けません。  ").size());
+    EXPECT_EQ(failure.back(), ' ');
+    EXPECT_TRUE(host.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(host.destination));
+}
+
+TEST_F(RunTest, FolderAsSourceFailsToOpen) {
+    host.source = dir.path();
+    EXPECT_EQ(Run().rfind("ファイル " + AbsoluteText(dir.path()) + " は開けません。 ", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(host.destination));
+}
+
+TEST_F(RunTest, RelativePathsAreShownAbsolute) {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    host.source = "nothing-here.vcf";
+    const std::string failure = Run();
+    std::filesystem::current_path(previous);
+    const std::string expected = Cp932ToUtf8(PathForMessage(dir.path() / "nothing-here.vcf"));
+    EXPECT_EQ(failure.rfind("ファイル " + expected + " は", 0), 0u) << failure;
+}
+
+TEST_F(RunTest, FolderAsDestinationFailsToCreate) {
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    host.destination = dir / "out";
+    std::filesystem::create_directory(host.destination);
+    const std::string failure = Run();  // no question: a folder is not an existing file
+    const std::string start = "ファイル \"" + AbsoluteText(host.destination) + "\" を作成できません。";
+    EXPECT_EQ(failure.rfind(start, 0), 0u) << failure;
+    EXPECT_GT(failure.size(), start.size());
+    EXPECT_TRUE(host.shown.empty());
+}
+
+TEST_F(RunTest, MissingDestinationFolderFailsToCreate) {
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    host.destination = dir / "no-such-folder" / "out.csv";
+    const std::string failure = Run();
+    EXPECT_EQ(failure.rfind("ファイル \"" + AbsoluteText(host.destination) + "\" を作成できません。", 0), 0u)
+        << failure;
+    EXPECT_TRUE(host.shown.empty());
+}
+
+TEST_F(RunTest, ReadOnlyDestinationFailsToCreate) {
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    test::WriteFile(host.destination, "old");
+#ifdef _WIN32
+    SetFileAttributesW(host.destination.c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+    std::filesystem::permissions(host.destination, std::filesystem::perms::owner_read);
+    if (access(host.destination.c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write read-only files";
+#endif
+    host.answers = {kResultYes};
+    const std::string failure = Run();
+#ifdef _WIN32
+    SetFileAttributesW(host.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+    EXPECT_EQ(failure.rfind("ファイル \"" + AbsoluteText(host.destination) + "\" を作成できません。", 0), 0u)
+        << failure;
+    EXPECT_EQ(test::ReadFile(host.destination), "old");
+    EXPECT_EQ(host.shown.size(), 1u);  // the question only, no count
+}
+
+#ifndef _WIN32
+TEST_F(RunTest, WriteFailureIsReported) {
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    host.destination = "/dev/full";
+    host.answers = {kResultYes};
+    EXPECT_EQ(Run(), "ストリームへの書き込みエラー");
+    EXPECT_EQ(host.shown.size(), 1u);
+}
+#endif
+
+TEST_F(RunTest, ListsAreReleasedAndTheNextRunStartsFresh) {
+    test::WriteFile(host.source, "N:a;b\r\nEND:VCARD\r\nN:left;over\r\n");
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(converter.KeyList.Count(), 0);
+    EXPECT_EQ(converter.CsvList.Count(), 0);
+    host.answers = {kResultYes};
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(Output(), kHeader + kEmptyRow);  // nothing of the first run's leftover lines
+}
+
+}  // namespace
+}  // namespace kartovo

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "Converter.h"
+#include "Failure.h"
+#include "TestSupport.h"
+
+namespace kartovo {
+namespace {
+
+using test::Bytes;
+using test::Sjis;
+
+TEST(StoreLine, SplitsAtTheFirstColonAndConvertsEachSide) {
+    struct Case {
+        std::string line;
+        std::string key;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"ADR;TYPE=HOME:;;1-2-3;Town;Pref;100-0001;Japan", "ADR;TYPE=HOME", ";;1-2-3;Town;Pref;100-0001;Japan"},
+        {"URL:https://example.com:8080/x", "URL", "https://example.com:8080/x"},
+        {"NOTE:", "NOTE", ""},
+        {":value", "", "value"},
+        {"", "", ""},
+        {"no colon here", "", "no colon here"},
+        {"N:山田;太郎;;;", "N", Sjis("山田;太郎;;;")},
+        {"NOTE:hi 😀 there", "NOTE", "hi ? there"},
+        {"NOTE:" + Bytes({0xE5, 0xB1}), "NOTE", ""},   // a value cut short is lost, the key stays
+        {"K" + Bytes({0xE5}) + ":v", "", "v"},        // and the other way round
+        {"NOTE:한", "NOTE", "?"},
+        {"X:" + Bytes({0xC1, 0x81}), "X", "A"},
+        {"\xEF\xBB\xBF" "BEGIN:VCARD", "?BEGIN", "VCARD"},  // a byte-order mark stays in front
+    };
+    Utf8ToCp932 convert;
+    for (const Case& c : cases) {
+        StringList keys, values;
+        StoreLine(c.line, convert, keys, values);
+        ASSERT_EQ(keys.Count(), 1);
+        ASSERT_EQ(values.Count(), 1);
+        EXPECT_EQ(test::Hex(keys.At(0)), test::Hex(c.key)) << c.line;
+        EXPECT_EQ(test::Hex(values.At(0)), test::Hex(c.value)) << c.line;
+    }
+}
+
+TEST(IsEndOfCard, MatchesTheWholeLineExactly) {
+    struct Case {
+        std::string line;
+        bool end;
+    };
+    const Case cases[] = {
+        {"END:VCARD", true},
+        {"end:vcard", false},
+        {"END:VCARD ", false},
+        {" END:VCARD", false},
+        {"END:VCARDS", false},
+        {"", false},
+        {Bytes({0xC1, 0x85}) + "ND:VCARD", true},  // an overlong E converts to E
+        {"END:VCARD" + Bytes({0xC0, 0x80}), false},
+    };
+    Utf8ToCp932 convert;
+    for (const Case& c : cases) EXPECT_EQ(IsEndOfCard(c.line, convert), c.end) << test::Hex(c.line);
+}
+
+TEST(StringList, IndexOfIgnoresCaseAndTakesTheFirst) {
+    StringList list;
+    for (const char* key : {"BEGIN", "n", "N", "item1.x-ablabel"}) list.Add(key);
+    EXPECT_EQ(list.IndexOf("N"), 1);
+    EXPECT_EQ(list.IndexOf("ITEM1.X-ABLabel"), 3);
+    EXPECT_EQ(list.IndexOf("FN"), -1);
+    EXPECT_EQ(list.IndexOf(""), -1);
+}
+
+TEST(StringList, ReadingOutsideFailsWithTheIndex) {
+    StringList list;
+    list.Add("a");
+    EXPECT_EQ(list.At(0), "a");
+    for (int index : {-1, 1, 5}) {
+        try {
+            (void)list.At(index);
+            ADD_FAILURE() << "no failure for " << index;
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Message(),
+                      Sjis("リストのインデックスが範囲を超えています (" + std::to_string(index) + ")"));
+        }
+    }
+}
+
+class LoadFieldTest : public ::testing::Test {
+protected:
+    struct NoHost : Host {
+        bool SourceFieldEmpty() const override { return true; }
+        bool DestinationFieldEmpty() const override { return true; }
+        std::filesystem::path SourcePath() const override { return {}; }
+        std::filesystem::path DestinationPath() const override { return {}; }
+        int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return kResultOk; }
+    } host;
+    Converter converter{host};
+
+    void Store(const std::string& key, const std::string& value) {
+        converter.KeyList.Add(Sjis(key));
+        converter.ValueList.Add(Sjis(value));
+    }
+};
+
+TEST_F(LoadFieldTest, FindsTheFirstLineAndItsComponent) {
+    Store("BEGIN", "VCARD");
+    Store("n", "山田;太郎;;;");
+    Store("N", "別;人;;;");
+    Store("ADR;TYPE=HOME;TYPE=PREF", ";;x;;;;");
+    struct Case {
+        const char* key;
+        int n;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"N", 1, "山田"}, {"N", 2, "太郎"}, {"N", 5, ""}, {"N", 6, ""},
+        {"ADR;TYPE=HOME", 3, ""},  // a further parameter makes it another key
+        {"NOTE", 1, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(converter.LoadField(c.key, c.n), Sjis(c.expected)) << c.key << " " << c.n;
+    }
+}
+
+}  // namespace
+}  // namespace kartovo

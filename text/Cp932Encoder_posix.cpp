@@ -1,0 +1,126 @@
+#include "Cp932Encoder.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace kartovo {
+namespace {
+
+constexpr std::uint16_t kUnknown = 0xFFFF;  // 0xFF is never a CP932 lead byte
+constexpr std::uint16_t kQuestionMark = 0x3F;
+
+class Iconv {
+public:
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+        }
+    }
+    ~Iconv() { iconv_close(cd_); }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    // Converts one complete input; false when any of it does not convert.
+    bool Convert(const void* in, std::size_t inSize, char* out, std::size_t& outSize) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* src = static_cast<char*>(const_cast<void*>(in));
+        std::size_t srcLeft = inSize;
+        char* dst = out;
+        std::size_t dstLeft = outSize;
+        const std::size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+        outSize -= dstLeft;
+        return r != static_cast<std::size_t>(-1) && srcLeft == 0;
+    }
+
+    iconv_t handle() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+}  // namespace
+
+// Each distinct unit goes through iconv once per run; a table keeps the
+// answer. A unit counts as convertible only when its bytes convert back to
+// the same unit, which rules out glibc's one-way mappings (U+00A5 -> 0x5C)
+// exactly as WC_NO_BEST_FIT_CHARS does on Windows.
+struct Cp932Encoder::Platform {
+    Iconv toCp932{"CP932", "UTF-16LE"};
+    Iconv fromCp932{"UTF-16LE", "CP932"};
+    std::vector<std::uint16_t> table = std::vector<std::uint16_t>(0x10000, kUnknown);
+
+    std::uint16_t Lookup(char16_t unit) {
+        std::uint16_t& cell = table[unit];
+        if (cell == kUnknown) cell = Compute(unit);
+        return cell;
+    }
+
+    std::uint16_t Compute(char16_t unit) {
+        const unsigned char in[2] = {static_cast<unsigned char>(unit & 0xFF),
+                                     static_cast<unsigned char>(unit >> 8)};
+        char bytes[8];
+        std::size_t byteCount = sizeof bytes;
+        if (!toCp932.Convert(in, 2, bytes, byteCount) || byteCount == 0 || byteCount > 2) {
+            return kQuestionMark;
+        }
+        unsigned char back[8];
+        std::size_t backCount = sizeof back;
+        if (!fromCp932.Convert(bytes, byteCount, reinterpret_cast<char*>(back), backCount) ||
+            backCount != 2 || back[0] != in[0] || back[1] != in[1]) {
+            return kQuestionMark;
+        }
+        if (byteCount == 1) return static_cast<unsigned char>(bytes[0]);
+        return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                          static_cast<unsigned char>(bytes[1]));
+    }
+};
+
+Cp932Encoder::Cp932Encoder() : platform_(std::make_unique<Platform>()) {}
+Cp932Encoder::~Cp932Encoder() = default;
+
+void Cp932Encoder::Append(std::u16string_view units, std::string& out) {
+    out.reserve(out.size() + units.size() * 2);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t unit = units[i];
+        if (unit < 0x80) {
+            out.push_back(static_cast<char>(unit));
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            // A surrogate pair is one character without a CP932 form.
+            if (unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) ++i;
+            out.push_back('?');
+            continue;
+        }
+        const std::uint16_t code = platform_->Lookup(MapJisFormToCp932Form(unit));
+        if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));
+        out.push_back(static_cast<char>(code & 0xFF));
+    }
+}
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+    Iconv cd("UTF-8", "CP932");
+    std::string out;
+    out.resize(cp932.size() * 3 + 4);
+    char* src = const_cast<char*>(cp932.data());
+    std::size_t srcLeft = cp932.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    while (srcLeft > 0) {
+        if (iconv(cd.handle(), &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG || dstLeft == 0) break;  // cannot happen: 3 bytes per input byte suffice
+        // An invalid or truncated sequence: show it as "?" and go on.
+        *dst++ = '?';
+        --dstLeft;
+        ++src;
+        --srcLeft;
+    }
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+}  // namespace kartovo
