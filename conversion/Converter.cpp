@@ -18,10 +18,11 @@ constexpr std::string_view kFieldSeparator = "\",\"";
 // A field's text goes between double quotes; a quote inside it is doubled so
 // that CSV readers keep the row's ten fields.
 void AppendFieldText(std::string& row, std::string_view text) {
-    for (char c : text) {
-        if (c == '"') row.push_back('"');
-        row.push_back(c);
+    for (std::size_t quote; (quote = text.find('"')) != std::string_view::npos; text.remove_prefix(quote + 1)) {
+        row.append(text.substr(0, quote + 1));
+        row.push_back('"');
     }
+    row.append(text);
 }
 
 const std::array<std::string, 10>& RelationLabelKeys() {
@@ -67,8 +68,10 @@ void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, St
 bool IsEndOfCard(std::string_view line, Utf8ToCp932& convert) {
     // Each character of the result takes at most four source bytes, so a
     // longer line cannot become the nine bytes of END:VCARD.
+    // An ASCII line converts to itself.
     constexpr std::size_t kLongestMatch = texts::kEndOfCard.size() * 4;
-    return line.size() <= kLongestMatch && convert(line) == texts::kEndOfCard;
+    if (line == texts::kEndOfCard) return true;
+    return line.size() <= kLongestMatch && !IsAscii(line) && convert(line) == texts::kEndOfCard;
 }
 
 std::string JoinCsvLines(const StringList& lines) {

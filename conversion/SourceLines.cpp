@@ -11,8 +11,12 @@ SourceLines::SourceLines(std::string& bytes) : data_(bytes.data()), end_(bytes.s
 }
 
 std::size_t SourceLines::TakeRawLine() {
-    std::size_t stop = read_;
-    while (stop < end_ && data_[stop] != '\r' && data_[stop] != '\n') ++stop;
+    // Two vectorised searches beat one byte loop looking for either break.
+    const char* from = data_ + read_;
+    const char* lf = static_cast<const char*>(std::memchr(from, '\n', end_ - read_));
+    const char* limit = lf != nullptr ? lf : data_ + end_;
+    const char* cr = static_cast<const char*>(std::memchr(from, '\r', static_cast<std::size_t>(limit - from)));
+    const std::size_t stop = static_cast<std::size_t>((cr != nullptr ? cr : limit) - data_);
     const std::size_t length = stop - read_;
     // Everything dropped so far (breaks, fold blanks) keeps write_ <= read_.
     if (write_ != read_) std::memmove(data_ + write_, data_ + read_, length);

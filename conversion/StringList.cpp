@@ -15,7 +15,8 @@ const std::string& StringList::At(int index) const {
 
 int StringList::IndexOf(std::string_view text) const {
     for (std::size_t i = 0; i < items_.size(); ++i) {
-        if (EqualsIgnoreCase(items_[i], text)) return static_cast<int>(i);
+        // Folding keeps byte lengths, so most keys are ruled out by size.
+        if (items_[i].size() == text.size() && EqualsIgnoreCase(items_[i], text)) return static_cast<int>(i);
     }
     return -1;
 }

@@ -26,6 +26,13 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     // Folding never changes a character's byte length.
     if (a.size() != b.size()) return false;
     std::size_t i = 0;
+    // Keys are nearly always ASCII: compare those bytes without stepping.
+    for (; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if ((ca | cb) >= 0x80) break;
+        if (ca != cb && FoldAscii(ca) != FoldAscii(cb)) return false;
+    }
     while (i < a.size()) {
         const std::size_t next = NextCharPos(a, i);
         if (NextCharPos(b, i) != next) return false;

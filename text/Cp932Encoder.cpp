@@ -2,6 +2,9 @@
 
 #include "Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace kartovo {
 
 char16_t MapJisFormToCp932Form(char16_t unit) {
@@ -24,7 +27,24 @@ std::string Utf8ToCp932::operator()(std::string_view utf8) {
 }
 
 void Utf8ToCp932::AppendTo(std::string_view utf8, std::string& out) {
-    if (DecodeUtf8(utf8, units_)) encoder_.Append(units_, out);
+    // ASCII is the same in both encodings, and most keys are nothing else.
+    if (IsAscii(utf8)) {
+        out.append(utf8);
+    } else if (DecodeUtf8(utf8, units_)) {
+        encoder_.Append(units_, out);
+    }
+}
+
+bool IsAscii(std::string_view bytes) {
+    std::size_t i = 0;
+    std::uint64_t any = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        any |= word;
+    }
+    for (; i < bytes.size(); ++i) any |= static_cast<unsigned char>(bytes[i]);
+    return (any & 0x8080808080808080ULL) == 0;
 }
 
 }  // namespace kartovo

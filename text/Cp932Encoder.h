@@ -38,6 +38,8 @@ private:
     std::u16string units_;
 };
 
+bool IsAscii(std::string_view bytes);
+
 // CP932 text back to UTF-8, for consoles and logs. Invalid bytes become "?".
 std::string Cp932ToUtf8(std::string_view cp932);
 

@@ -55,7 +55,7 @@ struct Cp932Encoder::Platform {
 
     std::uint16_t Lookup(char16_t unit) {
         std::uint16_t& cell = table[unit];
-        if (cell == kUnknown) cell = Compute(unit);
+        if (cell == kUnknown) cell = Compute(MapJisFormToCp932Form(unit));
         return cell;
     }
 
@@ -83,23 +83,26 @@ Cp932Encoder::Cp932Encoder() : platform_(std::make_unique<Platform>()) {}
 Cp932Encoder::~Cp932Encoder() = default;
 
 void Cp932Encoder::Append(std::u16string_view units, std::string& out) {
-    out.reserve(out.size() + units.size() * 2);
+    const std::size_t start = out.size();
+    out.resize(start + units.size() * 2);  // at most two bytes a unit
+    char* dst = out.data() + start;
     for (std::size_t i = 0; i < units.size(); ++i) {
         const char16_t unit = units[i];
         if (unit < 0x80) {
-            out.push_back(static_cast<char>(unit));
+            *dst++ = static_cast<char>(unit);
             continue;
         }
         if (unit >= 0xD800 && unit <= 0xDFFF) {
             // A surrogate pair is one character without a CP932 form.
             if (unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) ++i;
-            out.push_back('?');
+            *dst++ = '?';
             continue;
         }
-        const std::uint16_t code = platform_->Lookup(MapJisFormToCp932Form(unit));
-        if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));
-        out.push_back(static_cast<char>(code & 0xFF));
+        const std::uint16_t code = platform_->Lookup(unit);
+        if (code > 0xFF) *dst++ = static_cast<char>(code >> 8);
+        *dst++ = static_cast<char>(code & 0xFF);
     }
+    out.resize(static_cast<std::size_t>(dst - out.data()));
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
