@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -226,9 +227,37 @@ TEST_F(RunTest, ReadOnlyDestinationFailsToCreate) {
     test::WriteFile(host.destination, "old");
 #ifdef _WIN32
     SetFileAttributesW(host.destination.c_str(), FILE_ATTRIBUTE_READONLY);
+    const HANDLE probe = CreateFileW(host.destination.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        SetFileAttributesW(host.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "read-only files are writable here (Wine run by root)";
+    }
 #else
     std::filesystem::permissions(host.destination, std::filesystem::perms::owner_read);
-    if (access(host.destination.c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write read-only files";
+    if (access(host.destination.c_str(), W_OK) == 0) {
+        // Root writes read-only files; a child dropped to "nobody" cannot.
+        std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+        const std::string expected = Sjis("ファイル \"") + PathForMessage(host.destination) + Sjis("\" を作成できません。");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool refused = false;
+            if (setgid(65534) == 0 && setuid(65534) == 0) {
+                try {
+                    WriteWholeFile(host.destination, "new");
+                } catch (const Failure& failure) {
+                    refused = failure.Message().rfind(expected, 0) == 0;
+                }
+            }
+            _exit(refused ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(test::ReadFile(host.destination), "old");
+        return;
+    }
 #endif
     host.answers = {kResultYes};
     const std::string failure = Run();
