@@ -83,15 +83,17 @@ create_prefix() {
 }
 
 # The first program on a fresh wineserver also starts Wine's background
-# processes, and they inherit its stdout and stderr. Under ctest that pipe
-# then stays open until the server quits, so the test seems to hang long
-# after it passed. Starting the server and those processes here, on
-# /dev/null, leaves the program nothing of its own to hand down.
-# The server lingers a few seconds after its last program, so a test
-# suite run without scripts/test-windows.sh boots Wine only once.
+# processes, and the first one to touch a window starts the desktop
+# process; all of them inherit that program's stdout and stderr. Under
+# ctest that pipe then stays open as long as the server runs, so a test
+# seems to hang long after it passed. Starting the server, the background
+# processes and the desktop here, on /dev/null, leaves a test nothing of its
+# own to hand down. (rundll32 calls GetDesktopWindow and ignores the
+# arguments it passes.) The server lingers a few seconds after its last
+# program, so a suite run without scripts/test-windows.sh boots Wine once.
 start_session() {
   if "$wineserver" -p3 </dev/null >/dev/null 2>&1 9>&-; then
-    "$wine" wineboot.exe </dev/null >/dev/null 2>&1 9>&-
+    "$wine" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 9>&-
   fi
   return 0   # exit code 2 only means a server was already running
 }
