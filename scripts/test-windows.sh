@@ -40,7 +40,8 @@ xvfb_pid=
 keepalive_pid=
 
 cleanup() {
-  trap - EXIT INT TERM
+  trap - EXIT
+  trap '' INT TERM             # a second Ctrl-C must not strand Xvfb or Wine
   [ -n "$keepalive_pid" ] && kill "$keepalive_pid" 2>/dev/null
   in_wine --wineserver -k >/dev/null 2>&1
   in_wine --wineserver -w >/dev/null 2>&1
@@ -88,7 +89,9 @@ case $? in
 esac
 
 ready=$tmp/keepalive-ready
-in_wine "$keepalive" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 8>&- &
+# Not through in_wine: $! must be the Wine process itself.
+"$wine_run" "--default-prefix=$build/wineprefix" "$keepalive" "Z:${ready//\//\\}" \
+  </dev/null >/dev/null 2>&1 8>&- &
 keepalive_pid=$!
 for _ in $(seq 1200); do
   [ -f "$ready" ] && break
