@@ -4,7 +4,7 @@
 # no build of the project. A broken harness otherwise shows up as tests
 # that pass for the wrong reason (code page 1252) or runs that hang.
 #
-#   scripts/check-wine-harness.sh          about 15 s, most of it the prefix
+#   scripts/check-wine-harness.sh          about 25 s, half of it the prefix
 set -u
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)

@@ -73,7 +73,7 @@ if [ -z "$display" ]; then
 fi
 export DISPLAY=:$display
 
-# Creates the prefix on the first run (about 10 s); says why if it cannot.
+# Creates the prefix on the first run (10-15 s); says why if it cannot.
 in_wine --setup || exit 2
 
 # Whatever Wine process starts the wineserver or its helpers hands them its
