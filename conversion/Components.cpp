@@ -6,8 +6,8 @@ namespace kartovo {
 
 ComponentReader::ComponentReader(std::string_view value) : value_(value.substr(0, value.find('\0'))) {}
 
-bool ComponentReader::Next(std::string& component) {
-    component.clear();
+bool ComponentReader::Read(std::string* component) {
+    if (component != nullptr) component->clear();
     if (emptyLast_) {
         emptyLast_ = false;
         return true;
@@ -19,7 +19,7 @@ bool ComponentReader::Next(std::string& component) {
         // Neither ";" nor '"' can be the second byte of a CP932 character,
         // so a byte search stops only at real separators.
         const std::size_t stop = std::min(value_.find(';', pos_), value_.size());
-        component.assign(value_.substr(pos_, stop - pos_));
+        if (component != nullptr) component->assign(value_.substr(pos_, stop - pos_));
         pos_ = stop;
     }
     if (pos_ < value_.size() && value_[pos_] == ';') {
@@ -29,14 +29,14 @@ bool ComponentReader::Next(std::string& component) {
     return true;
 }
 
-void ComponentReader::ReadQuoted(std::string& component) {
+void ComponentReader::ReadQuoted(std::string* component) {
     ++pos_;
     while (pos_ < value_.size()) {
         const std::size_t quote = value_.find('"', pos_);
         if (quote == std::string_view::npos) break;
-        component.append(value_.substr(pos_, quote - pos_));
+        if (component != nullptr) component->append(value_.substr(pos_, quote - pos_));
         if (quote + 1 < value_.size() && value_[quote + 1] == '"') {
-            component.push_back('"');
+            if (component != nullptr) component->push_back('"');
             pos_ = quote + 2;
         } else {
             pos_ = quote + 1;
@@ -44,7 +44,7 @@ void ComponentReader::ReadQuoted(std::string& component) {
         }
     }
     // No closing quote: the rest of the value is the content.
-    if (pos_ < value_.size()) component.append(value_.substr(pos_));
+    if (pos_ < value_.size() && component != nullptr) component->append(value_.substr(pos_));
     pos_ = value_.size();
 }
 
@@ -57,11 +57,12 @@ void SplitComponents(std::string_view value, StringList& components) {
 
 std::string ComponentAt(std::string_view value, int n) {
     ComponentReader reader(value);
-    std::string component;
-    for (int i = 1; reader.Next(component); ++i) {
-        if (i == n) return component;
+    for (int i = 1; i < n; ++i) {
+        if (!reader.Skip()) return {};
     }
-    return {};
+    std::string component;
+    if (n >= 1) reader.Next(component);
+    return component;
 }
 
 }  // namespace kartovo

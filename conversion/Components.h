@@ -16,10 +16,13 @@ namespace kartovo {
 class ComponentReader {
 public:
     explicit ComponentReader(std::string_view value);
-    bool Next(std::string& component);
+    bool Next(std::string& component) { return Read(&component); }
+    // Steps over one component without copying it.
+    bool Skip() { return Read(nullptr); }
 
 private:
-    void ReadQuoted(std::string& component);
+    bool Read(std::string* component);
+    void ReadQuoted(std::string* component);
 
     std::string_view value_;
     std::size_t pos_ = 0;

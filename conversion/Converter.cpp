@@ -57,12 +57,12 @@ void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, St
     if (colon == std::string_view::npos) {
         // A line without a colon keeps all its bytes as the value: it is only
         // ever read as the related name before a relation label.
-        keys.Add({});
-        values.Add(convert(line));
+        keys.NewEntry();
+        convert.AppendTo(line, values.NewEntry());
         return;
     }
-    keys.Add(convert(line.substr(0, colon)));
-    values.Add(convert(line.substr(colon + 1)));
+    convert.AppendTo(line.substr(0, colon), keys.NewEntry());
+    convert.AppendTo(line.substr(colon + 1), values.NewEntry());
 }
 
 bool IsEndOfCard(std::string_view line, Utf8ToCp932& convert) {
@@ -98,11 +98,13 @@ bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
     return value == "true"sv || value == "True"sv || value == "TRUE"sv;
 }
 
-std::string Converter::LoadField(std::string_view key, int n) const {
+std::string_view Converter::FirstValue(std::string_view key) const {
     const int index = KeyList.IndexOf(key);
     if (index < 0) return {};
-    return ComponentAt(ValueList.At(index), n);
+    return ValueList.At(index);
 }
+
+std::string Converter::LoadField(std::string_view key, int n) const { return ComponentAt(FirstValue(key), n); }
 
 void Converter::DataKiridashi() {
     RowText.clear();
@@ -111,28 +113,32 @@ void Converter::DataKiridashi() {
         AppendFieldText(RowText, text);
     };
 
+    // Each key is looked up once; its components are then read from the value.
+    const std::string_view name = FirstValue("N");
+    const std::string_view home = FirstValue("ADR;TYPE=HOME");
+
     RowText.push_back('"');
     AppendFieldText(RowText, LoadField("X-PHONETIC-LAST-NAME", 1));
     AppendFieldText(RowText, texts::kIdeographicSpace);
     AppendFieldText(RowText, LoadField("X-PHONETIC-FIRST-NAME", 1));
 
-    field(LoadField("N", 1));
+    field(ComponentAt(name, 1));
     AppendFieldText(RowText, texts::kIdeographicSpace);
-    AppendFieldText(RowText, LoadField("N", 2));
+    AppendFieldText(RowText, ComponentAt(name, 2));
 
-    const std::string honorific = LoadField("N", 5);
+    const std::string honorific = ComponentAt(name, 5);
     field(honorific.empty() ? texts::kDefaultHonorific : std::string_view(honorific));
 
-    field(ReplaceAll(LoadField("ADR;TYPE=HOME", 6), texts::kPostalMark, ""));
+    field(ReplaceAll(ComponentAt(home, 6), texts::kPostalMark, ""));
 
     const std::string street = ReplaceAll(
-        ReplaceAll(LoadField("ADR;TYPE=HOME", 3), texts::kEscapedLineBreak, texts::kIdeographicSpace), "?",
+        ReplaceAll(ComponentAt(home, 3), texts::kEscapedLineBreak, texts::kIdeographicSpace), "?",
         texts::kFullwidthHyphen);
-    field(LoadField("ADR;TYPE=HOME", 5));
-    AppendFieldText(RowText, LoadField("ADR;TYPE=HOME", 4));
+    field(ComponentAt(home, 5));
+    AppendFieldText(RowText, ComponentAt(home, 4));
     AppendFieldText(RowText, street);
 
-    field(ReplaceAll(LoadField("ADR;TYPE=HOME", 2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
+    field(ReplaceAll(ComponentAt(home, 2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
 
     // Slot 0 is the spouse, 1 to 3 the children in item order.
     std::array<std::string, 4> related;
@@ -185,9 +191,9 @@ void Converter::mainprocess() {
     }
 
     long long count = 0;
-    CsvList.Add(std::string(texts::kHeaderRow));
+    CsvList.Add(texts::kHeaderRow);
     {
-        std::string source = ReadWholeFile(host_.SourcePath());
+        const std::string source = ReadWholeFile(host_.SourcePath());
         Utf8ToCp932 convert;
         SourceLines lines(source);
         std::string_view line;

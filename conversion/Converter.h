@@ -33,6 +33,9 @@ public:
     StringList CsvList;
 
 private:
+    // The value of the first stored line with `key`, or the empty text.
+    std::string_view FirstValue(std::string_view key) const;
+
     Host& host_;
 };
 

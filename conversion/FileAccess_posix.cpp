@@ -75,8 +75,7 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
         if (n == 0) break;
         used += static_cast<std::size_t>(n);
     }
-    bytes.resize(used);
-    bytes.shrink_to_fit();
+    bytes.resize(used);  // no shrink_to_fit: it would copy the whole file once more
     return bytes;
 }
 

@@ -73,8 +73,7 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
         if (got == 0) break;
         used += got;
     }
-    bytes.resize(used);
-    bytes.shrink_to_fit();
+    bytes.resize(used);  // no shrink_to_fit: it would copy the whole file once more
     return bytes;
 }
 

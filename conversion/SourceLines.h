@@ -12,22 +12,22 @@ namespace kartovo {
 // long line at 75 octets, often inside a multi-byte character, so the pieces
 // are joined on the raw bytes, before any decoding.
 //
-// The joining is done in place, inside the buffer given, which must outlive
-// the views handed out: the file is never copied.
+// Unfolded lines are views into the file's bytes, which must outlive them;
+// a joined line lives in a buffer of the reader's and is valid until the
+// next call.
 class SourceLines {
 public:
-    explicit SourceLines(std::string& bytes);
+    explicit SourceLines(std::string_view bytes);
     bool Next(std::string_view& line);
 
 private:
-    std::size_t TakeRawLine();  // moves one raw line to write_, returns its length
+    std::string_view RawLine();  // the raw line at read_; moves past its break
 
-    char* data_;
-    std::size_t end_;
+    std::string_view text_;
     std::size_t read_ = 0;
-    std::size_t write_ = 0;
+    std::string joined_;
 };
 
-std::vector<std::string> SplitIntoLines(std::string bytes);
+std::vector<std::string> SplitIntoLines(std::string_view bytes);
 
 }  // namespace kartovo

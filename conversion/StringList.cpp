@@ -13,10 +13,23 @@ const std::string& StringList::At(int index) const {
     return items_[static_cast<std::size_t>(index)];
 }
 
+std::string& StringList::NewEntry() {
+    if (count_ == items_.size()) items_.emplace_back();
+    std::string& entry = items_[count_++];
+    entry.clear();
+    return entry;
+}
+
+void StringList::Release() {
+    std::vector<std::string>().swap(items_);
+    count_ = 0;
+}
+
 int StringList::IndexOf(std::string_view text) const {
-    for (std::size_t i = 0; i < items_.size(); ++i) {
+    for (std::size_t i = 0; i < count_; ++i) {
         // Folding keeps byte lengths, so most keys are ruled out by size.
-        if (items_[i].size() == text.size() && EqualsIgnoreCase(items_[i], text)) return static_cast<int>(i);
+        const std::string& item = items_[i];
+        if (item.size() == text.size() && EqualsIgnoreCase(item, text)) return static_cast<int>(i);
     }
     return -1;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,20 +9,27 @@ namespace kartovo {
 
 // An ordered, unsorted list of CP932 texts. Reading outside it fails with the
 // list index error rather than returning something made up.
+//
+// Clearing keeps the entries' storage: the card line store is filled and
+// emptied once per contact, and reusing the strings spares two allocations
+// a line.
 class StringList {
 public:
-    void Add(std::string text) { items_.push_back(std::move(text)); }
+    void Add(std::string_view text) { NewEntry().assign(text); }
+    // Appends an empty entry and returns it, to be filled in place.
+    std::string& NewEntry();
     const std::string& At(int index) const;
-    int Count() const { return static_cast<int>(items_.size()); }
-    void Clear() { items_.clear(); }
-    // Gives the memory back, not only the entries: a run's lists can be large.
-    void Release() { std::vector<std::string>().swap(items_); }
+    int Count() const { return static_cast<int>(count_); }
+    void Clear() { count_ = 0; }
+    // Gives the memory back too: a run's lists can be large.
+    void Release();
     // Index of the first entry equal to `text` ignoring letter case, or -1.
     int IndexOf(std::string_view text) const;
-    const std::vector<std::string>& Items() const { return items_; }
+    std::span<const std::string> Items() const { return {items_.data(), count_}; }
 
 private:
     std::vector<std::string> items_;
+    std::size_t count_ = 0;
 };
 
 }  // namespace kartovo

@@ -30,8 +30,8 @@ void Utf8ToCp932::AppendTo(std::string_view utf8, std::string& out) {
     // ASCII is the same in both encodings, and most keys are nothing else.
     if (IsAscii(utf8)) {
         out.append(utf8);
-    } else if (DecodeUtf8(utf8, units_)) {
-        encoder_.Append(units_, out);
+    } else {
+        encoder_.AppendUtf8(utf8, out);
     }
 }
 

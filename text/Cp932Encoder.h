@@ -19,10 +19,15 @@ public:
     Cp932Encoder& operator=(const Cp932Encoder&) = delete;
 
     void Append(std::u16string_view units, std::string& out);
+    // Decodes UTF-8 (see DecodeUtf8) and appends the result; a text that
+    // fails to decode appends nothing and gives false.
+    bool AppendUtf8(std::string_view utf8, std::string& out);
+
+    struct Platform;  // the converter's state, one kind per platform
 
 private:
-    struct Platform;
     std::unique_ptr<Platform> platform_;
+    std::u16string units_;
     std::u16string prepared_;
 };
 
@@ -35,7 +40,6 @@ public:
 
 private:
     Cp932Encoder encoder_;
-    std::u16string units_;
 };
 
 bool IsAscii(std::string_view bytes);

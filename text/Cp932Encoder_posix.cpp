@@ -1,5 +1,7 @@
 #include "Cp932Encoder.h"
 
+#include "Utf8.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -82,27 +84,56 @@ struct Cp932Encoder::Platform {
 Cp932Encoder::Cp932Encoder() : platform_(std::make_unique<Platform>()) {}
 Cp932Encoder::~Cp932Encoder() = default;
 
+namespace {
+
+// Writes the CP932 form of units, one at a time, through a pointer into
+// storage sized for two bytes a unit. A surrogate pair is one character
+// without a CP932 form, so it leaves a single "?".
+class UnitWriter {
+public:
+    UnitWriter(Cp932Encoder::Platform& platform, char* out) : platform_(platform), out_(out) {}
+
+    void operator()(char16_t unit) {
+        const bool lowSurrogate = unit >= 0xDC00 && unit <= 0xDFFF;
+        const bool pairEnd = lowSurrogate && afterHighSurrogate_;
+        afterHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
+        if (unit < 0x80) {
+            *out_++ = static_cast<char>(unit);
+        } else if (afterHighSurrogate_ || lowSurrogate) {
+            if (!pairEnd) *out_++ = '?';
+        } else {
+            const std::uint16_t code = platform_.Lookup(unit);
+            if (code > 0xFF) *out_++ = static_cast<char>(code >> 8);
+            *out_++ = static_cast<char>(code & 0xFF);
+        }
+    }
+    char* end() const { return out_; }
+
+private:
+    Cp932Encoder::Platform& platform_;
+    char* out_;
+    bool afterHighSurrogate_ = false;
+};
+
+}  // namespace
+
 void Cp932Encoder::Append(std::u16string_view units, std::string& out) {
     const std::size_t start = out.size();
-    out.resize(start + units.size() * 2);  // at most two bytes a unit
-    char* dst = out.data() + start;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const char16_t unit = units[i];
-        if (unit < 0x80) {
-            *dst++ = static_cast<char>(unit);
-            continue;
-        }
-        if (unit >= 0xD800 && unit <= 0xDFFF) {
-            // A surrogate pair is one character without a CP932 form.
-            if (unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) ++i;
-            *dst++ = '?';
-            continue;
-        }
-        const std::uint16_t code = platform_->Lookup(unit);
-        if (code > 0xFF) *dst++ = static_cast<char>(code >> 8);
-        *dst++ = static_cast<char>(code & 0xFF);
-    }
-    out.resize(static_cast<std::size_t>(dst - out.data()));
+    out.resize(start + units.size() * 2);
+    UnitWriter writer(*platform_, out.data() + start);
+    for (char16_t unit : units) writer(unit);
+    out.resize(static_cast<std::size_t>(writer.end() - out.data()));
+}
+
+bool Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out) {
+    // No unit takes fewer bytes than it gives, so the UTF-8 length bounds
+    // the result; decoding feeds the writer directly, with no unit buffer.
+    const std::size_t start = out.size();
+    out.resize(start + utf8.size());
+    UnitWriter writer(*platform_, out.data() + start);
+    const bool decoded = DecodeUtf8(utf8, writer);
+    out.resize(decoded ? static_cast<std::size_t>(writer.end() - out.data()) : start);
+    return decoded;
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "Utf8.h"
+
 #include <algorithm>
 
 namespace kartovo {
@@ -39,6 +41,12 @@ void Cp932Encoder::Append(std::u16string_view units, std::string& out) {
                                                 out.data() + start, static_cast<int>(count * 2), nullptr, nullptr);
         out.resize(start + static_cast<std::size_t>(written > 0 ? written : 0));
     }
+}
+
+bool Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out) {
+    if (!DecodeUtf8(utf8, units_)) return false;
+    Append(units_, out);
+    return true;
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
