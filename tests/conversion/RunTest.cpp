@@ -270,7 +270,40 @@ TEST_F(RunTest, ReadOnlyDestinationFailsToCreate) {
     EXPECT_EQ(host.shown.size(), 1u);  // the question only, no count
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Another program holds the file: a spreadsheet with the CSV still open, or
+// an editor writing the source.
+class HeldFile {
+public:
+    HeldFile(const std::filesystem::path& path, DWORD access, DWORD share)
+        : handle_(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~HeldFile() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+TEST_F(RunTest, SourceHeldOpenForWritingFailsToOpen) {
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    HeldFile writer(host.source, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(writer.held());
+    EXPECT_EQ(Run().rfind("ファイル " + AbsoluteText(host.source) + " は開けません。 ", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(host.destination));
+}
+
+TEST_F(RunTest, DestinationHeldOpenFailsToCreate) {
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    test::WriteFile(host.destination, "old");
+    HeldFile reader(host.destination, GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(reader.held());
+    host.answers = {kResultYes};
+    EXPECT_EQ(Run().rfind("ファイル \"" + AbsoluteText(host.destination) + "\" を作成できません。", 0), 0u);
+    EXPECT_EQ(test::ReadFile(host.destination), "old");
+}
+#else
 TEST_F(RunTest, WriteFailureIsReported) {
     test::WriteFile(host.source, "END:VCARD\r\n");
     host.destination = "/dev/full";
