@@ -60,7 +60,11 @@ stamp=$prefix/.kartovo-ready
 # Every Wine command below runs with fd 9 (the lock) closed: a wineserver
 # or helper that inherited it would hold the lock for its whole life.
 create_prefix() {
-  local log=$prefix.log
+  local log=$prefix.log server_dir
+  # A half-made prefix from an interrupted run; Debian's Wine also keeps a
+  # server folder for it in $TMPDIR, named in its "wineserver" file.
+  server_dir=$(cat "$prefix/wineserver" 2>/dev/null)
+  case $server_dir in wine-?*) rm -rf "${TMPDIR:-/tmp}/$server_dir" ;; esac
   rm -rf "$prefix"
   mkdir -p "$prefix"
   {

@@ -19,6 +19,11 @@ run() { KARTOVO_WINEPREFIX=$prefix "$wine_run" "$@"; }
 cleanup() {
   run --wineserver -k >/dev/null 2>&1
   run --wineserver -w >/dev/null 2>&1
+  # Debian's Wine keeps each prefix's server folder in $TMPDIR, named in
+  # the prefix's "wineserver" file; it would outlive the prefix.
+  local server_dir
+  server_dir=$(cat "$prefix/wineserver" 2>/dev/null)
+  case $server_dir in wine-?*) rm -rf "${TMPDIR:-/tmp}/$server_dir" ;; esac
   rm -rf "$tmp"
 }
 trap cleanup EXIT
