@@ -7,6 +7,11 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 status=0
+echo "== bench generator"
+python3 -m unittest discover -s bench -p 'test_*.py' || status=1
+echo "== Wine harness"
+bash scripts/check-wine-harness.sh || status=1
+
 for preset in linux linux-asan windows; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
