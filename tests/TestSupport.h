@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "Cp932Encoder.h"
+#include "Host.h"
 
 namespace kartovo::test {
 
@@ -36,6 +37,15 @@ inline std::string Hex(std::string_view bytes) {
 inline std::filesystem::path U8Path(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
+
+// A host for building rows by hand: no paths, every message answered OK.
+struct NoHost : Host {
+    bool SourceFieldEmpty() const override { return true; }
+    bool DestinationFieldEmpty() const override { return true; }
+    std::filesystem::path SourcePath() const override { return {}; }
+    std::filesystem::path DestinationPath() const override { return {}; }
+    int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return kResultOk; }
+};
 
 // A fresh folder, removed with everything in it afterwards.
 class TempDir {

@@ -9,13 +9,7 @@ namespace {
 
 using test::Sjis;
 
-struct NoHost : Host {
-    bool SourceFieldEmpty() const override { return true; }
-    bool DestinationFieldEmpty() const override { return true; }
-    std::filesystem::path SourcePath() const override { return {}; }
-    std::filesystem::path DestinationPath() const override { return {}; }
-    int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return kResultOk; }
-};
+using test::NoHost;
 
 using Card = std::vector<std::pair<std::string, std::string>>;
 

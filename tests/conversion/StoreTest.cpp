@@ -87,13 +87,7 @@ TEST(StringList, ReadingOutsideFailsWithTheIndex) {
 
 class LoadFieldTest : public ::testing::Test {
 protected:
-    struct NoHost : Host {
-        bool SourceFieldEmpty() const override { return true; }
-        bool DestinationFieldEmpty() const override { return true; }
-        std::filesystem::path SourcePath() const override { return {}; }
-        std::filesystem::path DestinationPath() const override { return {}; }
-        int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return kResultOk; }
-    } host;
+    test::NoHost host;
     Converter converter{host};
 
     void Store(const std::string& key, const std::string& value) {
