@@ -6,6 +6,7 @@
 #include "Converter.h"
 #include "Cp932Encoder.h"
 #include "Failure.h"
+#include "FileAccess.h"
 #include "ReplaceExtension.h"
 #include "Texts.h"
 
@@ -73,7 +74,7 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, Co
         } else if (!optionsEnded && Is(arg, "--")) {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            io.err(Cp932("不明なオプションです: ") + std::filesystem::path(arg).string() + "\n\n" + Cp932(kUsage));
+            io.err(Cp932("不明なオプションです: ") + NativeToCp932(arg) + "\n\n" + Cp932(kUsage));
             return 2;
         } else {
             paths.emplace_back(arg);

@@ -19,6 +19,11 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // with "ストリームへの書き込みエラー" when the writing fails.
 void WriteWholeFile(const std::filesystem::path& path, std::string_view text);
 
+// A native path or system text (UTF-16 on Windows, bytes meant as UTF-8
+// elsewhere) as CP932 text; characters without a CP932 form, and bytes that
+// are no UTF-8, show as "?".
+std::string NativeToCp932(std::basic_string_view<std::filesystem::path::value_type> native);
+
 // The path made absolute, as CP932 text; characters without a CP932 form
 // show as "?".
 std::string PathForMessage(const std::filesystem::path& path);

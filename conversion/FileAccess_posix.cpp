@@ -35,14 +35,6 @@ private:
     int fd_;
 };
 
-// Non-UTF-8 bytes in a path or a system text must not empty the message.
-std::string ToCp932Lossy(std::string_view bytes) {
-    std::string text = Utf8ToCp932()(bytes);
-    if (!text.empty() || bytes.empty()) return text;
-    for (char c : bytes) text.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
-    return text;
-}
-
 [[noreturn]] void FailToOpen(const std::filesystem::path& path, int code) {
     throw Failure(FormatMessageText(texts::kCannotOpenFormat, PathForMessage(path), SystemErrorText(code)));
 }
@@ -95,15 +87,23 @@ void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
     if (!file.Close()) throw Failure(std::string(texts::kWriteError));
 }
 
+std::string NativeToCp932(std::string_view native) {
+    std::string text = Utf8ToCp932()(native);
+    // Non-UTF-8 bytes in a path must not empty the whole message.
+    if (!text.empty() || native.empty()) return text;
+    for (char c : native) text.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+    return text;
+}
+
 std::string PathForMessage(const std::filesystem::path& path) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error) absolute = path;
-    return ToCp932Lossy(absolute.lexically_normal().native());
+    return NativeToCp932(absolute.lexically_normal().native());
 }
 
 std::string SystemErrorText(int code) {
-    return TrimErrorText(ToCp932Lossy(std::strerror(code)));
+    return TrimErrorText(NativeToCp932(std::strerror(code)));
 }
 
 }  // namespace kartovo

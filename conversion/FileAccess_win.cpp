@@ -32,13 +32,6 @@ private:
     HANDLE handle_;
 };
 
-std::string WideToCp932(std::wstring_view wide) {
-    std::string out;
-    Cp932Encoder encoder;
-    encoder.Append(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()), out);
-    return out;
-}
-
 [[noreturn]] void FailToOpen(const std::filesystem::path& path, DWORD code) {
     throw Failure(FormatMessageText(texts::kCannotOpenFormat, PathForMessage(path),
                                     SystemErrorText(static_cast<int>(code))));
@@ -97,15 +90,22 @@ void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
     if (!file.Close()) throw Failure(std::string(texts::kWriteError));
 }
 
+std::string NativeToCp932(std::wstring_view native) {
+    std::string out;
+    Cp932Encoder encoder;
+    encoder.Append(std::u16string_view(reinterpret_cast<const char16_t*>(native.data()), native.size()), out);
+    return out;
+}
+
 std::string PathForMessage(const std::filesystem::path& path) {
     const std::wstring& given = path.native();
     DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return WideToCp932(given);
+    if (needed == 0) return NativeToCp932(given);
     std::wstring full(needed, L'\0');
     const DWORD length = GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return WideToCp932(given);
+    if (length == 0 || length >= needed) return NativeToCp932(given);
     full.resize(length);
-    return WideToCp932(full);
+    return NativeToCp932(full);
 }
 
 std::string SystemErrorText(int code) {
@@ -115,7 +115,7 @@ std::string SystemErrorText(int code) {
         static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0,
         nullptr);
     std::string text;
-    if (length != 0 && buffer != nullptr) text = WideToCp932(std::wstring_view(buffer, length));
+    if (length != 0 && buffer != nullptr) text = NativeToCp932(std::wstring_view(buffer, length));
     if (buffer != nullptr) LocalFree(buffer);
     return TrimErrorText(std::move(text));
 }

@@ -1,0 +1,56 @@
+#include "FileAccess.h"
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+namespace kartovo {
+namespace {
+
+TEST(TrimErrorText, DropsTrailingBlanksControlsAndPeriods) {
+    struct Case {
+        std::string text, trimmed;
+    };
+    const Case cases[] = {
+        {"No such file or directory", "No such file or directory"},
+        {"Access is denied.\r\n", "Access is denied"},
+        {"x. . \t", "x"},
+        {test::Sjis("ファイルが見つかりません。\r\n"), test::Sjis("ファイルが見つかりません。")},
+        {test::Sjis("ソ "), test::Sjis("ソ")},
+        {"...", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(TrimErrorText(c.text), c.trimmed) << c.text;
+}
+
+TEST(NativeToCp932, ShowsWhatHasNoCp932FormAsQuestionMarks) {
+    EXPECT_EQ(NativeToCp932(test::U8Path("連絡先.vcf").native()), test::Sjis("連絡先.vcf"));
+    EXPECT_EQ(NativeToCp932(test::U8Path("한국.vcf").native()), "??.vcf");
+#ifndef _WIN32
+    // A Linux file name need not be UTF-8; the message must still show it.
+    EXPECT_EQ(NativeToCp932("bad\xff" "name"), "bad?name");
+#endif
+}
+
+TEST(IsExistingFile, TrueOnlyForFiles) {
+    test::TempDir dir;
+    test::WriteFile(dir / "a.csv", "x");
+    test::WriteFile(dir / "空.csv", "");
+    EXPECT_TRUE(IsExistingFile(dir / "a.csv"));
+    EXPECT_TRUE(IsExistingFile(dir / "空.csv"));
+    EXPECT_FALSE(IsExistingFile(dir / "missing.csv"));
+    EXPECT_FALSE(IsExistingFile(dir.path()));
+}
+
+TEST(ReadWholeFile, ReadsEveryByte) {
+    test::TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i) bytes.push_back(static_cast<char>(i * 7));
+    test::WriteFile(dir / "big.vcf", bytes);
+    EXPECT_EQ(ReadWholeFile(dir / "big.vcf"), bytes);
+    test::WriteFile(dir / "empty.vcf", "");
+    EXPECT_EQ(ReadWholeFile(dir / "empty.vcf"), "");
+}
+
+}  // namespace
+}  // namespace kartovo
