@@ -92,14 +92,8 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, Co
     Converter converter(host);
     try {
         converter.mainprocess();
-    } catch (const Failure& failure) {
-        io.err(WithClosingPeriod(failure.Message()) + "\n");
-        return 1;
-    } catch (const std::bad_alloc&) {
-        io.err(Cp932("メモリが足りません。\n"));
-        return 1;
-    } catch (const std::exception& error) {
-        io.err(WithClosingPeriod(error.what()) + "\n");
+    } catch (...) {
+        io.err(WithClosingPeriod(CurrentFailureMessage()) + "\n");
         return 1;
     }
     return host.Succeeded() ? 0 : 1;

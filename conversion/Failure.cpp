@@ -1,6 +1,7 @@
 #include "Failure.h"
 
 #include "Cp932.h"
+#include "Texts.h"
 
 namespace kartovo {
 
@@ -12,6 +13,20 @@ std::string WithClosingPeriod(std::string_view text) {
     const bool doubleByte = text.size() - last == 2;
     if (doubleByte || static_cast<unsigned char>(text[last]) > '.') out.push_back('.');
     return out;
+}
+
+std::string CurrentFailureMessage() {
+    try {
+        throw;
+    } catch (const Failure& failure) {
+        return failure.Message();
+    } catch (const std::bad_alloc&) {
+        return std::string(texts::kOutOfMemory);
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return {};
+    }
 }
 
 }  // namespace kartovo

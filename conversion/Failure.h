@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,10 @@ private:
 // !"#$%&'()*+,-. ), so "(-1)" and a text ending in a blank get none. A
 // double-byte character counts as greater, so "。" is followed by one.
 std::string WithClosingPeriod(std::string_view text);
+
+// The message of the exception being handled, as CP932 text; call it only
+// inside a catch block. Failures give their own message, memory exhaustion a
+// Japanese one, and anything else its what() text.
+std::string CurrentFailureMessage();
 
 }  // namespace kartovo

@@ -38,6 +38,8 @@ inline constexpr std::string_view kDefaultHonorific = "\x97l";
 inline constexpr std::string_view kSpouseMarker = "\x94z\x8b\xf4\x8e\xd2\x88\xf3\x8d\xfc:";
 // 子ども印刷:
 inline constexpr std::string_view kChildrenMarker = "\x8eq\x82\xc7\x82\xe0\x88\xf3\x8d\xfc:";
+// メモリが足りません
+inline constexpr std::string_view kOutOfMemory = "\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
 
 inline constexpr std::string_view kEndOfCard = "END:VCARD";
 inline constexpr std::string_view kSpouseLabel = "_$!<Spouse>!$_";

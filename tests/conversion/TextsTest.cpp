@@ -28,6 +28,7 @@ TEST(Texts, AreTheCp932FormOfTheirJapanese) {
         {texts::kDefaultHonorific, "様"},
         {texts::kSpouseMarker, "配偶者印刷:"},
         {texts::kChildrenMarker, "子ども印刷:"},
+        {texts::kOutOfMemory, "メモリが足りません"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(test::Hex(c.constant), test::Hex(test::Sjis(c.utf8))) << c.utf8;
