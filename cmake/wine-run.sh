@@ -75,8 +75,24 @@ create_prefix() {
     # for a reply that never comes; unmanaged windows skip the wait.
     "$wine" reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f &&
     # Debian's Wine does not find its own fonts in /usr/share/wine/fonts;
-    # without Marlett the title-bar buttons are drawn as letters.
-    cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" &&
+    # without Marlett the title-bar buttons are drawn as letters. Its Tahoma
+    # stays out: see below.
+    (
+      set -e
+      for font in /usr/share/wine/fonts/*.ttf; do
+        case $font in */tahoma*) ;; *) cp "$font" "$prefix/drive_c/windows/Fonts/" ;; esac
+      done
+    ) &&
+    # A Japanese Windows has Meiryo, and draws Japanese in Tahoma by font
+    # linking, which Wine's rich edit control does not do. Both names lead
+    # to IPA P Gothic here, so the window shows its Japanese as a user's
+    # machine would.
+    (
+      set -e
+      for face in Tahoma 'Tahoma Bold' 'メイリオ' Meiryo; do
+        "$wine" reg.exe add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d IPAPGothic /f
+      done
+    ) &&
     # The registry reaches disk only when the server exits.
     "$wineserver" -w
   } </dev/null >"$log" 2>&1 9>&- || {

@@ -1,0 +1,226 @@
+#include "Main.h"
+
+#include <gtest/gtest.h>
+#include <richedit.h>
+
+#include "Layout.h"
+#include "TestSupport.h"
+
+namespace kartovo {
+namespace {
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+LOGFONTW FontOf(HWND window) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+}
+
+RECT ClientRectOf(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    TForm1 form;
+
+    void SetUp() override {
+        form.EndsProgram = false;
+        form.Create();
+    }
+
+    int Scaled(int value) const { return MulDiv(value, form.ScaleNumerator(), form.ScaleDenominator()); }
+
+    HWND Control(std::size_t index) const {
+        const HWND all[] = {form.Label1, form.Label2, form.Label3, form.BitBtn1, form.Edit1, form.Edit2,
+                            form.Button1, form.Button3, form.Button4, form.Button2, form.RichEdit1};
+        return all[index];
+    }
+};
+
+TEST_F(MainWindowTest, WindowIsFixedCentredAndScaled) {
+    const HWND window = form.Handle();
+    EXPECT_EQ(win::WindowText(window), L"Kartovo");
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_EQ(GetParent(window), nullptr);
+    EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);  // its own task-bar button
+
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, Scaled(937));
+    EXPECT_EQ(client.bottom, Scaled(656));
+
+    // The scale is the window font's text height over 16; at 96 pixels per
+    // inch that is about four fifths.
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const LOGFONTW windowFont = FontOf(form.Label3);
+    EXPECT_EQ(windowFont.lfHeight, MulDiv(-13, dpi, 120));
+    // The layout follows the text height that font has on this screen (with
+    // Tahoma at 96 pixels per inch, 13 of 16: about four fifths).
+    const HDC dc = GetDC(form.Label3);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(form.Label3, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(form.Label3, dc);
+    EXPECT_EQ(form.ScaleNumerator(), metrics.tmHeight);
+    EXPECT_EQ(form.ScaleDenominator(), 16);
+    if (dpi < 120) {
+        EXPECT_LT(client.right, 937);
+    }
+
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+}
+
+TEST_F(MainWindowTest, ControlsFollowTheLayout) {
+    struct Expected {
+        const wchar_t* className;
+        DWORD styleBits;
+        DWORD exStyleBits;
+    };
+    const Expected expected[] = {
+        {L"Static", SS_NOPREFIX, 0},
+        {L"Static", SS_NOPREFIX, 0},
+        {L"Static", SS_NOPREFIX, 0},
+        {L"Button", BS_OWNERDRAW | WS_TABSTOP, 0},
+        {L"Edit", ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+        {L"Edit", ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+        {L"Button", WS_TABSTOP, 0},
+        {L"Button", WS_TABSTOP, 0},
+        {L"Button", WS_TABSTOP, 0},
+        {L"Button", 0, 0},
+        {L"RICHEDIT50W", ES_READONLY | ES_MULTILINE | WS_BORDER, 0},
+    };
+    for (std::size_t i = 0; i < std::size(layout::kControls); ++i) {
+        const layout::Control& spec = layout::kControls[i];
+        const HWND control = Control(i);
+        SCOPED_TRACE(spec.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(GetDlgCtrlID(control), 100 + static_cast<int>(i));  // creation order
+        EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected[i].className), 0) << ClassOf(control).c_str();
+
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        const LONG exStyle = GetWindowLongW(control, GWL_EXSTYLE);
+        EXPECT_EQ(static_cast<DWORD>(style) & expected[i].styleBits, expected[i].styleBits);
+        EXPECT_EQ(static_cast<DWORD>(exStyle) & expected[i].exStyleBits, expected[i].exStyleBits);
+        EXPECT_EQ((style & WS_TABSTOP) != 0, spec.tabStop);
+        EXPECT_FALSE(style & (WS_VSCROLL | WS_HSCROLL));
+        if (spec.kind == layout::Kind::Button) {
+            EXPECT_EQ(style & 0x0F, BS_PUSHBUTTON);  // never the default button
+        }
+
+        const RECT rect = ClientRectOf(control);
+        EXPECT_EQ(rect.left, Scaled(spec.left));
+        EXPECT_EQ(rect.top, Scaled(spec.top));
+        if (spec.kind != layout::Kind::Label) {
+            EXPECT_EQ(rect.right - rect.left, Scaled(spec.width));
+            EXPECT_EQ(rect.bottom - rect.top, Scaled(spec.height));
+        }
+        if (spec.caption != nullptr) {
+            EXPECT_EQ(win::WindowText(control), spec.caption);
+        }
+
+        if (spec.kind == layout::Kind::RichEdit) {
+            // The rich edit keeps the font as its default character format.
+            CHARFORMAT2W format{};
+            format.cbSize = sizeof format;
+            SendMessageW(control, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+            EXPECT_STREQ(format.szFaceName, L"Tahoma");
+            continue;
+        }
+        const LOGFONTW font = FontOf(control);
+        if (spec.font.face != nullptr) {
+            EXPECT_STREQ(font.lfFaceName, spec.font.face);
+            EXPECT_EQ(font.lfHeight, Scaled(spec.font.height));
+            EXPECT_EQ(font.lfCharSet, spec.font.charset);
+        } else {
+            EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+            EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, LabelsSizeThemselvesToTheirText) {
+    for (HWND label : {form.Label1, form.Label2, form.Label3}) {
+        const std::wstring text = win::WindowText(label);
+        ASSERT_FALSE(text.empty());
+        const HDC dc = GetDC(label);
+        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        const RECT rect = ClientRectOf(label);
+        EXPECT_EQ(rect.right - rect.left, size.cx);
+    }
+    EXPECT_NE(win::WindowText(form.Label3).find(L"Copyright"), std::wstring::npos);
+}
+
+TEST_F(MainWindowTest, TabCyclesTheFourButtons) {
+    std::vector<HWND> order;
+    HWND at = form.Button3;
+    for (int i = 0; i < 5; ++i) {
+        order.push_back(at);
+        at = GetNextDlgTabItem(form.Handle(), at, FALSE);
+    }
+    const std::vector<HWND> expected = {form.Button3, form.Button4, form.Button1, form.BitBtn1, form.Button3};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(MainWindowTest, ColoursOfLabelsAndFields) {
+    const HDC dc = GetDC(form.Handle());
+    const auto brushColour = [&](HWND control) {
+        const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(form.Handle(), WM_CTLCOLORSTATIC,
+                                                                 reinterpret_cast<WPARAM>(dc),
+                                                                 reinterpret_cast<LPARAM>(control)));
+        LOGBRUSH logBrush{};
+        GetObjectW(brush, sizeof logBrush, &logBrush);
+        return logBrush.lbColor;
+    };
+    EXPECT_EQ(brushColour(form.Label1), RGB(174, 239, 253));
+    EXPECT_EQ(brushColour(form.Label3), RGB(174, 239, 253));
+    EXPECT_EQ(brushColour(form.Edit1), GetSysColor(COLOR_WINDOW));
+    ReleaseDC(form.Handle(), dc);
+}
+
+TEST_F(MainWindowTest, UsageTextHasItsTwentyTwoLines) {
+    const std::wstring text = win::WindowText(form.RichEdit1);
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = text.find_first_of(L"\r\n", start);
+        lines.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos) break;
+        start = end + ((text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ? 2 : 1);
+    }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    ASSERT_EQ(lines.size(), 22u);
+    EXPECT_EQ(lines[0], L"★説明★");
+    EXPECT_EQ(lines[1].rfind(L"【１】", 0), 0u);
+    EXPECT_EQ(lines[15], L"さい。");
+    EXPECT_EQ(lines[17].rfind(L"【４】", 0), 0u);
+    // Typing changes nothing.
+    SendMessageW(form.RichEdit1, WM_CHAR, L'x', 0);
+    EXPECT_EQ(win::WindowText(form.RichEdit1), text);
+}
+
+}  // namespace
+}  // namespace kartovo
