@@ -1,11 +1,14 @@
 #include "Main.h"
 
 #include <richedit.h>
+#include <shellapi.h>
 
 #include <stdexcept>
 
 #include "ErrorDisplay.h"
 #include "MessageBox.h"
+#include "ReplaceExtension.h"
+#include "Texts.h"
 #include "resource.h"
 
 namespace kartovo {
@@ -113,9 +116,30 @@ private:
     HDC dc_;
 };
 
+// Owns a drop handle and finishes the drop on every way out.
+class DropHandle {
+public:
+    explicit DropHandle(HDROP drop) : drop_(drop) {}
+    ~DropHandle() { DragFinish(drop_); }
+    DropHandle(const DropHandle&) = delete;
+    DropHandle& operator=(const DropHandle&) = delete;
+    HDROP get() const { return drop_; }
+
+private:
+    HDROP drop_;
+};
+
+constexpr wchar_t kContactsPage[] = L"URL:https://contacts.google.com";
+
 }  // namespace
 
-TForm1::TForm1() : Converter(static_cast<Host&>(*this)) {}
+TForm1::TForm1()
+    : Converter(static_cast<Host&>(*this)),
+      OpenDialog1(TFileDialog::Kind::Open, L"Gmailからエクスポートしたvcfファイルを選んで下さい", L"vCard|*.vcf", L""),
+      SaveDialog1(TFileDialog::Kind::Save, L"保存先を選んで下さい", L"CSVファイル|*.csv", L"csv"),
+      OpenWithShell([](HWND owner, const wchar_t* verb, const wchar_t* file, int show) {
+          ShellExecuteW(owner, verb, file, nullptr, nullptr, show);
+      }) {}
 
 TForm1::~TForm1() {
     if (window_ != nullptr) DestroyWindow(window_);
@@ -203,6 +227,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             } else if (HIWORD(wParam) == 0) {  // not while minimised
                 SetFocus(focus_ != nullptr ? focus_ : Button3);
             }
+            return 0;
+        case WM_DROPFILES:
+            WMDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;
         case WM_DESTROY:
             if (EndsProgram) PostQuitMessage(0);
@@ -343,6 +370,12 @@ void TForm1::OnCommand(WORD id, WORD code, HWND control) {
     if (code != BN_CLICKED) return;
     if (control == Button1) {
         Button1Click(control);
+    } else if (control == Button3) {
+        Button3Click(control);
+    } else if (control == Button4) {
+        Button4Click(control);
+    } else if (control == Button2) {
+        Button2Click(control);
     } else if (control == BitBtn1) {
         PostMessageW(window_, WM_CLOSE, 0, 0);
     }
@@ -393,9 +426,44 @@ void TForm1::DrawCloseButton(const DRAWITEMSTRUCT& item) {
     }
 }
 
+void TForm1::SetSource(const std::filesystem::path& path) {
+    OpenDialog1.FileName = path;
+    SetWindowTextW(Edit1, OpenDialog1.FileName.c_str());
+    // A new source always replaces the destination with the derived one.
+    SaveDialog1.FileName = ReplaceExtension(path, ".csv");
+    SetWindowTextW(Edit2, SaveDialog1.FileName.c_str());
+}
+
+void TForm1::Button3Click(HWND /*sender*/) {
+    if (OpenDialog1.Execute(window_)) SetSource(OpenDialog1.FileName);
+}
+
+void TForm1::Button4Click(HWND /*sender*/) {
+    if (GetWindowTextLengthW(Edit1) == 0) {
+        ShowMessage(MessageKind::Error, texts::kChooseSourceFirst, MessageButtons::Ok);
+        return;
+    }
+    if (SaveDialog1.Execute(window_)) SetWindowTextW(Edit2, SaveDialog1.FileName.c_str());
+}
+
 void TForm1::Button1Click(HWND /*sender*/) { mainprocess(); }
 
-void TForm1::FormCreate() {}
+void TForm1::FormCreate() { DragAcceptFiles(window_, TRUE); }
+
+void TForm1::Button2Click(HWND /*sender*/) { OpenWithShell(window_, L"open", kContactsPage, SW_SHOWNORMAL); }
+
+void TForm1::WMDropFiles(HDROP drop) {
+    const DropHandle owned(drop);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        // Asking for the length first takes long paths whole.
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(static_cast<std::size_t>(length) + 1, L'\0');
+        const UINT copied = DragQueryFileW(drop, i, path.data(), length + 1);
+        path.resize(copied);
+        SetSource(std::filesystem::path(path));
+    }
+}
 
 bool TForm1::SourceFieldEmpty() const { return GetWindowTextLengthW(Edit1) == 0; }
 bool TForm1::DestinationFieldEmpty() const { return GetWindowTextLengthW(Edit2) == 0; }

@@ -7,22 +7,16 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "Converter.h"
+#include "FileDialog.h"
 #include "Host.h"
 #include "Layout.h"
 #include "Win32.h"
 
 namespace kartovo {
-
-// A file dialog's settings and the path it holds.
-struct TFileDialog {
-    std::wstring Title;
-    std::wstring Filter;      // pairs separated by "|": "vCard|*.vcf"
-    std::wstring DefaultExt;  // without the dot
-    std::filesystem::path FileName;
-};
 
 class TForm1 : public Host, public Converter {
 public:
@@ -53,8 +47,15 @@ public:
     // turn this off.
     bool EndsProgram = true;
 
+    void Button3Click(HWND sender);
+    void Button4Click(HWND sender);
     void Button1Click(HWND sender);
     void FormCreate();
+    void Button2Click(HWND sender);
+    void WMDropFiles(HDROP drop);
+
+    // How Button2Click hands the contacts page to the shell; tests replace it.
+    std::function<void(HWND owner, const wchar_t* verb, const wchar_t* file, int show)> OpenWithShell;
 
     // Host: what a conversion run needs of the window.
     bool SourceFieldEmpty() const override;
@@ -78,6 +79,7 @@ private:
                                             UINT_PTR id, DWORD_PTR data);
 
     void CreateControls();
+    void SetSource(const std::filesystem::path& path);
     HFONT FontFor(const layout::FontSpec& spec);  // made once per spec, scaled
     void OnCommand(WORD id, WORD code, HWND control);
     LRESULT OnColorStatic(HDC dc, HWND control);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <richedit.h>
+#include <shlobj.h>
 
 #include "Layout.h"
 #include "TestSupport.h"
@@ -220,6 +221,116 @@ TEST_F(MainWindowTest, UsageTextHasItsTwentyTwoLines) {
     // Typing changes nothing.
     SendMessageW(form.RichEdit1, WM_CHAR, L'x', 0);
     EXPECT_EQ(win::WindowText(form.RichEdit1), text);
+}
+
+}  // namespace
+}  // namespace kartovo
+
+namespace kartovo {
+namespace {
+
+// A real drop handle, as the shell makes it: DROPFILES followed by the
+// paths, each ending in a zero, and one more zero at the end.
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    std::size_t chars = 1;
+    for (const auto& path : paths) chars += path.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(header + 1);
+    for (const auto& path : paths) {
+        std::copy(path.begin(), path.end(), text);
+        text += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+class FileChoiceTest : public ::testing::Test {
+protected:
+    TForm1 form;
+    void SetUp() override {
+        form.EndsProgram = false;
+        form.Create();
+    }
+    void Drop(const std::vector<std::wstring>& paths) {
+        SendMessageW(form.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
+    }
+};
+
+TEST_F(FileChoiceTest, DropsTakeTheLastFileAndDeriveTheDestination) {
+    EXPECT_TRUE(GetWindowLongW(form.Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    struct Case {
+        std::vector<std::wstring> dropped;
+        std::wstring source, destination;
+    };
+    const std::wstring longFolder = L"C:\\" + std::wstring(150, L'a') + L"\\" + std::wstring(150, L'b');
+    const Case cases[] = {
+        {{L"C:\\data\\contacts.vcf"}, L"C:\\data\\contacts.vcf", L"C:\\data\\contacts.csv"},
+        {{L"C:\\a.vcf", L"C:\\b.vcf", L"C:\\old.d\\c"}, L"C:\\old.d\\c", L"C:\\old.d\\c.csv"},
+        {{longFolder + L"\\連絡先.vcf"}, longFolder + L"\\連絡先.vcf", longFolder + L"\\連絡先.csv"},
+        {{L"C:\\주소록\\한국.vcf"}, L"C:\\주소록\\한국.vcf", L"C:\\주소록\\한국.csv"},
+    };
+    for (const Case& c : cases) {
+        Drop(c.dropped);
+        EXPECT_EQ(form.OpenDialog1.FileName.native(), c.source);
+        EXPECT_EQ(win::WindowText(form.Edit1), c.source);
+        EXPECT_EQ(form.SaveDialog1.FileName.native(), c.destination);
+        EXPECT_EQ(win::WindowText(form.Edit2), c.destination);
+    }
+}
+
+TEST_F(FileChoiceTest, DropReplacesADestinationChosenByHand) {
+    Drop({L"C:\\x\\in.vcf"});
+    form.SaveDialog1.FileName = L"D:\\elsewhere.csv";
+    SetWindowTextW(form.Edit2, L"D:\\elsewhere.csv");
+    Drop({L"C:\\y\\next.vcf"});
+    EXPECT_EQ(win::WindowText(form.Edit2), L"C:\\y\\next.csv");
+}
+
+TEST_F(FileChoiceTest, DialogSettings) {
+    struct Case {
+        const TFileDialog* dialog;
+        const wchar_t* title;
+        std::wstring filter;
+        const wchar_t* defaultExt;
+    };
+    const Case cases[] = {
+        {&form.OpenDialog1, L"Gmailからエクスポートしたvcfファイルを選んで下さい", std::wstring(L"vCard\0*.vcf\0\0", 13), nullptr},
+        {&form.SaveDialog1, L"保存先を選んで下さい", std::wstring(L"CSVファイル\0*.csv\0\0", 16), L"csv"},
+    };
+    for (const Case& c : cases) {
+        std::wstring buffer, filter;
+        const_cast<TFileDialog*>(c.dialog)->FileName = L"C:\\held\\path.x";
+        const OPENFILENAMEW settings = c.dialog->Settings(form.Handle(), buffer, filter);
+        EXPECT_STREQ(settings.lpstrTitle, c.title);
+        EXPECT_EQ(std::wstring(settings.lpstrFilter, c.filter.size()), c.filter);
+        EXPECT_EQ(settings.nFilterIndex, 1u);
+        if (c.defaultExt == nullptr) {
+            EXPECT_EQ(settings.lpstrDefExt, nullptr);
+        } else {
+            EXPECT_STREQ(settings.lpstrDefExt, c.defaultExt);
+        }
+        EXPECT_STREQ(settings.lpstrFile, L"C:\\held\\path.x");  // the held path is proposed
+        EXPECT_GE(settings.nMaxFile, 32768u);
+        EXPECT_EQ(settings.Flags & (OFN_HIDEREADONLY | OFN_ENABLESIZING), DWORD{OFN_HIDEREADONLY | OFN_ENABLESIZING});
+        EXPECT_EQ(settings.Flags & (OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_CREATEPROMPT |
+                                    OFN_OVERWRITEPROMPT),
+                  0u);
+        EXPECT_EQ(settings.hwndOwner, form.Handle());
+    }
+}
+
+TEST_F(FileChoiceTest, ContactsPageGoesToTheShell) {
+    std::vector<std::wstring> calls;
+    form.OpenWithShell = [&](HWND owner, const wchar_t* verb, const wchar_t* file, int show) {
+        EXPECT_EQ(owner, form.Handle());
+        EXPECT_EQ(show, SW_SHOWNORMAL);
+        calls.push_back(std::wstring(verb) + L" " + file);
+    };
+    SendMessageW(form.Button2, BM_CLICK, 0, 0);
+    EXPECT_EQ(calls, std::vector<std::wstring>{L"open URL:https://contacts.google.com"});
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST(Texts, AreTheCp932FormOfTheirJapanese) {
         {texts::kSpouseMarker, "配偶者印刷:"},
         {texts::kChildrenMarker, "子ども印刷:"},
         {texts::kOutOfMemory, "メモリが足りません"},
+        {texts::kChooseSourceFirst, "先に変換元ファイルを指定して下さい"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(test::Hex(c.constant), test::Hex(test::Sjis(c.utf8))) << c.utf8;
