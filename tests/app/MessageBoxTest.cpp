@@ -55,28 +55,25 @@ std::vector<HWND> ButtonsLeftToRight(HWND box) {
     return buttons;
 }
 
-// The size the text control's own text takes at the control's width, drawn
-// the way a STATIC with SS_LEFT | SS_NOPREFIX draws it.
-SIZE DrawnSize(HWND control) {
+struct Drawn {
+    SIZE size;
+    int lineHeight;
+};
+
+// What the control's text takes at the control's width, drawn the way a
+// STATIC with SS_LEFT | SS_NOPREFIX draws it.
+Drawn DrawnText(HWND control) {
     const HDC dc = GetDC(control);
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     const std::wstring text = win::WindowText(control);
-    RECT rect = RectInParent(control);
-    rect = {0, 0, rect.right - rect.left, 0};
+    const RECT bounds = RectInParent(control);
+    RECT rect{0, 0, bounds.right - bounds.left, 0};
     DrawTextW(dc, text.c_str(), -1, &rect, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return {rect.right, rect.bottom};
-}
-
-int LineHeight(HWND control) {
-    const HDC dc = GetDC(control);
-    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    return metrics.tmHeight;
+    return {{rect.right, rect.bottom}, metrics.tmHeight};
 }
 
 std::wstring WithoutLineBreaks(std::wstring text) {
@@ -86,15 +83,6 @@ std::wstring WithoutLineBreaks(std::wstring text) {
 }
 
 void Click(HWND box, int id) { SendMessageW(GetDlgItem(box, id), BM_CLICK, 0, 0); }
-
-// Keys go where the keyboard would send them: to the focused control.
-void PostKey(HWND box, UINT message, WPARAM key, LPARAM flags = 0) {
-    const HWND focus = GetFocus();
-    EXPECT_TRUE(focus != nullptr && IsChild(box, focus)) << "no button has the focus";
-    PostMessageW(focus != nullptr ? focus : box, message, key, flags);
-}
-
-constexpr LPARAM kAltDown = 1 << 29;
 
 TEST(MessageBoxLook, CaptionIconTextAndButtonsFollowKindAndButtonSet) {
     struct Kind {
@@ -190,14 +178,14 @@ TEST(MessageBoxLook, TextWrapsWithinHalfTheScreenAndKeepsEveryCharacter) {
         ShowAndAct(nullptr, MessageKind::Information, c.text, MessageButtons::Ok, [&](HWND box) {
             const HWND label = GetDlgItem(box, kMessageBoxTextId);
             const RECT rect = RectInParent(label);
-            const SIZE drawn = DrawnSize(label);
+            const Drawn drawn = DrawnText(label);
             EXPECT_LE(rect.right - rect.left, halfScreen);
-            EXPECT_LE(drawn.cx, rect.right - rect.left);
-            EXPECT_LE(drawn.cy, rect.bottom - rect.top);
+            EXPECT_LE(drawn.size.cx, rect.right - rect.left);
+            EXPECT_LE(drawn.size.cy, rect.bottom - rect.top);
             if (c.multiLine) {
-                EXPECT_GE(rect.bottom - rect.top, 2 * LineHeight(label));
+                EXPECT_GE(rect.bottom - rect.top, 2 * drawn.lineHeight);
             } else {
-                EXPECT_EQ(rect.bottom - rect.top, LineHeight(label));
+                EXPECT_EQ(rect.bottom - rect.top, drawn.lineHeight);
             }
             const std::wstring shown = win::WindowText(label);
             EXPECT_EQ(c.keptAsIs ? shown : WithoutLineBreaks(shown), win::Utf8ToWide(c.text));
@@ -206,56 +194,61 @@ TEST(MessageBoxLook, TextWrapsWithinHalfTheScreenAndKeepsEveryCharacter) {
     }
 }
 
+// A message posted to the focused control, as the keyboard would send it,
+// to the box or to a button (by its result code).
+constexpr int kFocus = -1;
+constexpr int kBox = 0;
+constexpr LPARAM kAltDown = 1 << 29;
+struct Post {
+    int to;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam = 0;
+};
+
 TEST(MessageBoxResult, EachWayOfAnsweringGivesItsCode) {
+    constexpr auto Ok = MessageButtons::Ok;
+    constexpr auto YesNo = MessageButtons::YesNo;
+    const Post enter{kFocus, WM_KEYDOWN, VK_RETURN};
+    const Post close{kBox, WM_CLOSE, 0};
+    const Post titleBarClose{kBox, WM_SYSCOMMAND, SC_CLOSE};
+    const Post altF4{kFocus, WM_SYSKEYDOWN, VK_F4, kAltDown};
     struct Case {
         MessageButtons buttons;
         const char* action;
-        void (*act)(HWND box);
+        std::vector<Post> posts;
         int expected;
     };
     const Case cases[] = {
-        {MessageButtons::Ok, "click OK", [](HWND box) { Click(box, kResultOk); }, kResultOk},
-        {MessageButtons::Ok, "Enter", [](HWND box) { PostKey(box, WM_KEYDOWN, VK_RETURN); }, kResultOk},
-        {MessageButtons::Ok, "Escape", [](HWND box) { PostKey(box, WM_KEYDOWN, VK_ESCAPE); }, kResultOk},
-        {MessageButtons::Ok, "Tab, Enter",
-         [](HWND box) {
-             PostKey(box, WM_KEYDOWN, VK_TAB);
-             PostKey(box, WM_KEYDOWN, VK_RETURN);
-         },
-         kResultOk},
-        {MessageButtons::Ok, "WM_CLOSE", [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, kResultCancel},
-        {MessageButtons::Ok, "title-bar close",
-         [](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }, kResultCancel},
-        {MessageButtons::Ok, "Alt+F4", [](HWND box) { PostKey(box, WM_SYSKEYDOWN, VK_F4, kAltDown); },
-         kResultCancel},
-
-        {MessageButtons::YesNo, "click Yes", [](HWND box) { Click(box, kResultYes); }, kResultYes},
-        {MessageButtons::YesNo, "click No", [](HWND box) { Click(box, kResultNo); }, kResultNo},
-        {MessageButtons::YesNo, "Enter", [](HWND box) { PostKey(box, WM_KEYDOWN, VK_RETURN); }, kResultYes},
-        {MessageButtons::YesNo, "Escape", [](HWND box) { PostKey(box, WM_KEYDOWN, VK_ESCAPE); }, kResultNo},
-        {MessageButtons::YesNo, "Tab, Enter",
-         [](HWND box) {
-             PostKey(box, WM_KEYDOWN, VK_TAB);
-             PostKey(box, WM_KEYDOWN, VK_RETURN);
-         },
-         kResultNo},
-        {MessageButtons::YesNo, "Right, Enter",
-         [](HWND box) {
-             PostKey(box, WM_KEYDOWN, VK_RIGHT);
-             PostKey(box, WM_KEYDOWN, VK_RETURN);
-         },
-         kResultNo},
-        {MessageButtons::YesNo, "N", [](HWND box) { PostKey(box, WM_CHAR, L'n'); }, kResultNo},
-        {MessageButtons::YesNo, "Alt+Y", [](HWND box) { PostKey(box, WM_SYSCHAR, L'y', kAltDown); }, kResultYes},
-        {MessageButtons::YesNo, "WM_CLOSE", [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, kResultCancel},
-        {MessageButtons::YesNo, "title-bar close",
-         [](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }, kResultCancel},
-        {MessageButtons::YesNo, "Alt+F4", [](HWND box) { PostKey(box, WM_SYSKEYDOWN, VK_F4, kAltDown); },
-         kResultCancel},
+        {Ok, "click OK", {{kResultOk, BM_CLICK, 0}}, kResultOk},
+        {Ok, "Enter", {enter}, kResultOk},
+        {Ok, "Escape", {{kFocus, WM_KEYDOWN, VK_ESCAPE}}, kResultOk},
+        {Ok, "Tab, Enter", {{kFocus, WM_KEYDOWN, VK_TAB}, enter}, kResultOk},
+        {Ok, "WM_CLOSE", {close}, kResultCancel},
+        {Ok, "title-bar close", {titleBarClose}, kResultCancel},
+        {Ok, "Alt+F4", {altF4}, kResultCancel},
+        {YesNo, "click Yes", {{kResultYes, BM_CLICK, 0}}, kResultYes},
+        {YesNo, "click No", {{kResultNo, BM_CLICK, 0}}, kResultNo},
+        {YesNo, "Enter", {enter}, kResultYes},
+        {YesNo, "Escape", {{kFocus, WM_KEYDOWN, VK_ESCAPE}}, kResultNo},
+        {YesNo, "Tab, Enter", {{kFocus, WM_KEYDOWN, VK_TAB}, enter}, kResultNo},
+        {YesNo, "Right, Enter", {{kFocus, WM_KEYDOWN, VK_RIGHT}, enter}, kResultNo},
+        {YesNo, "N", {{kFocus, WM_CHAR, L'n'}}, kResultNo},
+        {YesNo, "Alt+Y", {{kFocus, WM_SYSCHAR, L'y', kAltDown}}, kResultYes},
+        {YesNo, "WM_CLOSE", {close}, kResultCancel},
+        {YesNo, "title-bar close", {titleBarClose}, kResultCancel},
+        {YesNo, "Alt+F4", {altF4}, kResultCancel},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.buttons == MessageButtons::Ok ? "OK: " : "Yes/No: ") << c.action);
-        EXPECT_EQ(ShowAndAct(nullptr, MessageKind::Confirmation, "続けますか？", c.buttons, c.act), c.expected);
+        SCOPED_TRACE(testing::Message() << (c.buttons == Ok ? "OK: " : "Yes/No: ") << c.action);
+        const int result = ShowAndAct(nullptr, MessageKind::Confirmation, "続けますか？", c.buttons, [&](HWND box) {
+            for (const Post& post : c.posts) {
+                const HWND to = post.to == kBox ? box : post.to == kFocus ? GetFocus() : GetDlgItem(box, post.to);
+                EXPECT_TRUE(to == box || IsChild(box, to)) << "no such control, or no button has the focus";
+                PostMessageW(to, post.message, post.wParam, post.lParam);
+            }
+        });
+        EXPECT_EQ(result, c.expected);
     }
 }
 
