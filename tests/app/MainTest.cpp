@@ -5,6 +5,8 @@
 #include <shlobj.h>
 
 #include "Layout.h"
+#include "MessageBox.h"
+#include "ModalDriver.h"
 #include "TestSupport.h"
 
 namespace kartovo {
@@ -331,6 +333,172 @@ TEST_F(FileChoiceTest, ContactsPageGoesToTheShell) {
     };
     SendMessageW(form.Button2, BM_CLICK, 0, 0);
     EXPECT_EQ(calls, std::vector<std::wstring>{L"open URL:https://contacts.google.com"});
+}
+
+}  // namespace
+}  // namespace kartovo
+
+namespace kartovo {
+namespace {
+
+std::wstring ChildText(HWND window, int id) { return win::WindowText(GetDlgItem(window, id)); }
+
+// What a message box said: its caption and text.
+struct Said {
+    std::wstring caption, text;
+    bool operator==(const Said&) const = default;
+};
+
+// Reads the program's own box (or the system's, for the error display),
+// then presses the button with `id`, or closes it from the title bar when
+// `id` is 0.
+std::function<void(HWND)> Answer(std::vector<Said>& said, int id) {
+    return [&said, id](HWND box) {
+        const bool own = win::WindowText(box).size() > 0 && GetDlgItem(box, kMessageBoxTextId) != nullptr;
+        said.push_back({win::WindowText(box), own ? ChildText(box, kMessageBoxTextId) : ChildText(box, 0xFFFF)});
+        if (id == 0) {
+            PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else {
+            PostMessageW(GetDlgItem(box, id), BM_CLICK, 0, 0);
+        }
+    };
+}
+
+class ConversionThroughTheWindowTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    TForm1 form;
+    std::vector<Said> said;
+
+    void SetUp() override {
+        form.EndsProgram = false;
+        form.Create();
+    }
+
+    void ChooseSource(const std::filesystem::path& source) {
+        SendMessageW(form.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({source.native()})), 0);
+    }
+
+    void Click(HWND button, std::vector<std::function<void(HWND)>> answers) {
+        test::RunWithModals(
+            [&] {
+                SendMessageW(button, BM_CLICK, 0, 0);
+                return 0;
+            },
+            answers);
+    }
+};
+
+TEST_F(ConversionThroughTheWindowTest, ConvertsADroppedFile) {
+    const auto source = dir / "連絡先.vcf";
+    std::filesystem::copy_file(std::filesystem::path(KARTOVO_SOURCE_DIR) / "samples" / "contacts.vcf", source);
+    ChooseSource(source);
+    Click(form.Button1, {Answer(said, IDOK)});
+    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"4件の連絡先を変換しました"}}));
+    EXPECT_EQ(test::ReadFile(dir / "連絡先.csv"),
+              test::ReadFile(std::filesystem::path(KARTOVO_SOURCE_DIR) / "tests" / "data" / "contacts.csv"));
+}
+
+TEST_F(ConversionThroughTheWindowTest, EmptyPathsAndNoSourceYet) {
+    Click(form.Button1, {Answer(said, IDOK)});
+    Click(form.Button4, {Answer(said, IDOK)});  // and no dialog opens after it
+    EXPECT_EQ(said, (std::vector<Said>{{L"エラー", L"ファイルを指定して下さい"},
+                                       {L"エラー", L"先に変換元ファイルを指定して下さい"}}));
+}
+
+TEST_F(ConversionThroughTheWindowTest, OverwriteQuestion) {
+    struct Case {
+        int answer;  // 0: closed from the title bar
+        const wchar_t* then;
+        bool written;
+    };
+    const Case cases[] = {
+        {kResultYes, L"1件の連絡先を変換しました", true},
+        {kResultNo, L"処理を中止しました", false},
+        {0, L"処理を中止しました", false},
+    };
+    test::WriteFile(dir / "in.vcf", "END:VCARD\r\n");
+    ChooseSource(dir / "in.vcf");
+    for (const Case& c : cases) {
+        test::WriteFile(dir / "in.csv", "old");
+        said.clear();
+        Click(form.Button1, {Answer(said, c.answer), Answer(said, IDOK)});
+        EXPECT_EQ(said, (std::vector<Said>{{L"確認", L"ファイルを上書きしますか"}, {L"情報", c.then}}));
+        EXPECT_EQ(test::ReadFile(dir / "in.csv") != "old", c.written);
+    }
+}
+
+TEST_F(ConversionThroughTheWindowTest, FailureIsShownAndTheWindowGoesOn) {
+    ChooseSource(dir / "missing.vcf");
+    Click(form.Button1, {Answer(said, IDOK)});
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].caption, L"Kartovo");
+    EXPECT_EQ(said[0].text.rfind(L"ファイル ", 0), 0u);
+    EXPECT_EQ(said[0].text.back(), L' ');  // a text ending in a blank gets no period
+
+    // The next press starts a fresh run.
+    test::WriteFile(dir / "missing.vcf", "END:VCARD\r\nEND:VCARD\r\n");
+    said.clear();
+    Click(form.Button1, {Answer(said, IDOK)});
+    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"2件の連絡先を変換しました"}}));
+}
+
+// Runs the window's messages as the program's loop does, for a while, and
+// closes (and records) any box that opens meanwhile.
+std::vector<std::wstring> PumpKeys(TForm1& form, const std::vector<std::pair<UINT, WPARAM>>& keys) {
+    static thread_local std::vector<std::wstring>* opened = nullptr;
+    static thread_local HWND main = nullptr;
+    std::vector<std::wstring> boxes;
+    opened = &boxes;
+    main = form.Handle();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM) -> BOOL {
+                if (window != main && IsWindowVisible(window)) {
+                    opened->push_back(win::WindowText(window));
+                    PostMessageW(window, WM_CLOSE, 0, 0);
+                }
+                return TRUE;
+            },
+            0);
+    });
+    for (const auto& [message, key] : keys) {
+        PostMessageW(GetFocus(), message, key, message == WM_SYSCHAR ? (1 << 29) : 0);
+    }
+    const DWORD until = GetTickCount() + 300;
+    MSG message;
+    while (GetTickCount() < until) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (IsWindow(form.Handle()) && IsDialogMessageW(form.Handle(), &message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+    KillTimer(nullptr, timer);
+    return boxes;
+}
+
+TEST_F(ConversionThroughTheWindowTest, KeyboardHasNoDefaultOrCancelButton) {
+    ShowWindow(form.Handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(form.Handle());
+    EXPECT_EQ(GetFocus(), form.Button3);  // the first tab stop
+
+    SetFocus(form.Button4);
+    EXPECT_TRUE(PumpKeys(form, {{WM_KEYDOWN, VK_ESCAPE}}).empty());
+    EXPECT_TRUE(IsWindow(form.Handle()));
+
+    // Enter presses the focused button only: here the destination picker,
+    // which has no source yet; never the conversion.
+    EXPECT_EQ(PumpKeys(form, {{WM_KEYDOWN, VK_RETURN}}), std::vector<std::wstring>{L"エラー"});
+
+    SetFocus(form.Button1);
+    EXPECT_EQ(PumpKeys(form, {{WM_KEYDOWN, VK_RETURN}}), std::vector<std::wstring>{L"エラー"});
+
+    // Alt+C is the close button's access key.
+    EXPECT_TRUE(PumpKeys(form, {{WM_SYSCHAR, 'c'}}).empty());
+    EXPECT_FALSE(IsWindow(form.Handle()));
 }
 
 }  // namespace

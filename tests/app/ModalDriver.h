@@ -33,11 +33,17 @@ inline constexpr std::chrono::seconds kModalTimeout{5};
 // returning without any window having appeared.
 inline int RunWithModal(const std::function<int()>& show, const std::function<void(HWND modal)>& act);
 
+// The same for several modal windows that show() opens one after another
+// (a question, then the message that follows the answer): each new window
+// gets the next action, once the one before has closed.
+inline int RunWithModals(const std::function<int()>& show, const std::vector<std::function<void(HWND modal)>>& acts);
+
 namespace detail {
 
 struct ModalDriver {
-    const std::function<void(HWND)>* act;
-    std::vector<HWND> visibleBefore;
+    const std::vector<std::function<void(HWND)>>* acts;
+    std::size_t next = 0;
+    std::vector<HWND> visibleBefore;  // and the windows already acted on
     UINT_PTR timer = 0;
     std::chrono::steady_clock::time_point deadline;
     HWND modal = nullptr;
@@ -67,13 +73,18 @@ inline std::vector<HWND> VisibleWindowsOfThisThread() {
 
 inline void Tick(ModalDriver& driver) {
     const auto now = std::chrono::steady_clock::now();
+    if (driver.modal != nullptr && !IsWindowVisible(driver.modal) && driver.next < driver.acts->size()) {
+        driver.modal = nullptr;  // closed: wait for the next one
+        driver.deadline = now + kModalTimeout;
+    }
     if (driver.modal == nullptr) {
         for (HWND window : VisibleWindowsOfThisThread()) {
             const auto& before = driver.visibleBefore;
             if (std::find(before.begin(), before.end(), window) != before.end()) continue;
             driver.modal = window;
+            driver.visibleBefore.push_back(window);
             driver.deadline = now + kModalTimeout;
-            (*driver.act)(window);
+            (*driver.acts)[driver.next++](window);
             return;
         }
         if (!driver.postedQuit && now > driver.deadline) {
@@ -102,8 +113,12 @@ inline void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }  // namespace detail
 
 inline int RunWithModal(const std::function<int()>& show, const std::function<void(HWND modal)>& act) {
+    return RunWithModals(show, {act});
+}
+
+inline int RunWithModals(const std::function<int()>& show, const std::vector<std::function<void(HWND modal)>>& acts) {
     detail::ModalDriver driver;
-    driver.act = &act;
+    driver.acts = &acts;
     driver.visibleBefore = detail::VisibleWindowsOfThisThread();
     driver.deadline = std::chrono::steady_clock::now() + kModalTimeout;
     driver.outer = detail::innermostDriver;
@@ -124,7 +139,9 @@ inline int RunWithModal(const std::function<int()>& show, const std::function<vo
     detail::innermostDriver = &driver;
 
     const int result = show();
-    if (driver.modal == nullptr && !driver.postedQuit) ADD_FAILURE() << "show() returned without a modal window";
+    if (driver.next < acts.size() && !driver.postedQuit) {
+        ADD_FAILURE() << "show() returned after " << driver.next << " of " << acts.size() << " modal windows";
+    }
     return result;
 }
 
