@@ -75,8 +75,6 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK CloseButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
-                                            UINT_PTR id, DWORD_PTR data);
 
     void CreateControls();
     void SetSource(const std::filesystem::path& path);

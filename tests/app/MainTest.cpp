@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <richedit.h>
 #include <shlobj.h>
+#include <dlgs.h>
 
 #include "Layout.h"
 #include "MessageBox.h"
@@ -499,6 +500,54 @@ TEST_F(ConversionThroughTheWindowTest, KeyboardHasNoDefaultOrCancelButton) {
     // Alt+C is the close button's access key.
     EXPECT_TRUE(PumpKeys(form, {{WM_SYSCHAR, 'c'}}).empty());
     EXPECT_FALSE(IsWindow(form.Handle()));
+}
+
+}  // namespace
+}  // namespace kartovo
+
+namespace kartovo {
+namespace {
+
+// Types a name into the system's file dialog and accepts it, or cancels.
+std::function<void(HWND)> InFileDialog(std::wstring& title, const std::wstring& name) {
+    return [&title, name](HWND dialog) {
+        title = win::WindowText(dialog);
+        if (name.empty()) {
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        // The file name box (cmb13, an editable combo box) and OK.
+        SetDlgItemTextW(dialog, cmb13, name.c_str());
+        SetDlgItemTextW(dialog, edt1, name.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    };
+}
+
+TEST_F(FileChoiceTest, PickersTakeATypedNameOrChangeNothing) {
+    test::TempDir dir;
+    const std::wstring source = (dir / "typed.vcf").native();  // need not exist
+    std::wstring title;
+
+    test::RunWithModal([&] { return static_cast<int>(SendMessageW(form.Button3, BM_CLICK, 0, 0)); },
+                       InFileDialog(title, source));
+    EXPECT_EQ(title, L"Gmailからエクスポートしたvcfファイルを選んで下さい");
+    EXPECT_EQ(win::WindowText(form.Edit1), source);
+    EXPECT_EQ(win::WindowText(form.Edit2), (dir / "typed.csv").native());
+
+    // The destination picker: a name without an extension gets ".csv".
+    test::RunWithModal([&] { return static_cast<int>(SendMessageW(form.Button4, BM_CLICK, 0, 0)); },
+                       InFileDialog(title, (dir / "chosen").native()));
+    EXPECT_EQ(title, L"保存先を選んで下さい");
+    EXPECT_EQ(win::WindowText(form.Edit2), (dir / "chosen.csv").native());
+    EXPECT_EQ(form.SaveDialog1.FileName, dir / "chosen.csv");
+
+    // Cancelling either changes nothing.
+    for (HWND button : {form.Button3, form.Button4}) {
+        test::RunWithModal([&] { return static_cast<int>(SendMessageW(button, BM_CLICK, 0, 0)); },
+                           InFileDialog(title, L""));
+        EXPECT_EQ(win::WindowText(form.Edit1), source);
+        EXPECT_EQ(win::WindowText(form.Edit2), (dir / "chosen.csv").native());
+    }
 }
 
 }  // namespace
