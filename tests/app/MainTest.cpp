@@ -9,27 +9,18 @@
 #include "MessageBox.h"
 #include "ModalDriver.h"
 #include "TestSupport.h"
+#include "WindowInspection.h"
 
 namespace kartovo {
 namespace {
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
+using test::ClassOf;
+using test::RectInParent;
 
 LOGFONTW FontOf(HWND window) {
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
     return font;
-}
-
-RECT ClientRectOf(HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -131,7 +122,7 @@ TEST_F(MainWindowTest, ControlsFollowTheLayout) {
             EXPECT_EQ(style & 0x0F, BS_PUSHBUTTON);  // never the default button
         }
 
-        const RECT rect = ClientRectOf(control);
+        const RECT rect = RectInParent(control);
         EXPECT_EQ(rect.left, Scaled(spec.left));
         EXPECT_EQ(rect.top, Scaled(spec.top));
         if (spec.kind != layout::Kind::Label) {
@@ -172,7 +163,7 @@ TEST_F(MainWindowTest, LabelsSizeThemselvesToTheirText) {
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
         SelectObject(dc, old);
         ReleaseDC(label, dc);
-        const RECT rect = ClientRectOf(label);
+        const RECT rect = RectInParent(label);
         EXPECT_EQ(rect.right - rect.left, size.cx);
     }
     EXPECT_NE(win::WindowText(form.Label3).find(L"Copyright"), std::wstring::npos);

@@ -11,6 +11,7 @@
 
 #include "ModalDriver.h"
 #include "TestSupport.h"
+#include "WindowInspection.h"
 #include "Win32.h"
 
 namespace kartovo {
@@ -18,23 +19,12 @@ namespace {
 
 using test::RunWithModal;
 using test::Sjis;
+using test::ClassOf;
+using test::RectInParent;
 
 int ShowAndAct(HWND owner, MessageKind kind, const std::string& utf8Text, MessageButtons buttons,
                const std::function<void(HWND)>& act) {
     return RunWithModal([&] { return ShowMessageBox(owner, kind, Sjis(utf8Text), buttons); }, act);
-}
-
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-RECT RectInParent(HWND child) {
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
 }
 
 std::vector<HWND> ButtonsLeftToRight(HWND box) {
