@@ -171,6 +171,24 @@ void Converter::DataKiridashi() {
     CsvList.Add(RowText);
 }
 
+long long Converter::ConvertText(std::string_view source) {
+    CsvList.Add(texts::kHeaderRow);
+    long long count = 0;
+    Utf8ToCp932 convert;
+    SourceLines lines(source);
+    std::string_view line;
+    while (lines.Next(line)) {
+        StoreLine(line, convert, KeyList, ValueList);
+        if (IsEndOfCard(line, convert)) {
+            DataKiridashi();
+            KeyList.Clear();
+            ValueList.Clear();
+            ++count;
+        }
+    }
+    return count;
+}
+
 void Converter::mainprocess() {
     RunLists release(*this);
     KeyList.Clear();
@@ -191,21 +209,9 @@ void Converter::mainprocess() {
     }
 
     long long count = 0;
-    CsvList.Add(texts::kHeaderRow);
     {
         const std::string source = ReadWholeFile(host_.SourcePath());
-        Utf8ToCp932 convert;
-        SourceLines lines(source);
-        std::string_view line;
-        while (lines.Next(line)) {
-            StoreLine(line, convert, KeyList, ValueList);
-            if (IsEndOfCard(line, convert)) {
-                DataKiridashi();
-                KeyList.Clear();
-                ValueList.Clear();
-                ++count;
-            }
-        }
+        count = ConvertText(source);
     }  // the source bytes are freed before the CSV text is made
 
     WriteWholeFile(host_.DestinationPath(), JoinCsvLines(CsvList));

@@ -19,6 +19,11 @@ public:
     // every contact and reports the count. Failures are thrown as Failure.
     void mainprocess();
 
+    // The middle of a run: the header and one row per contact of the source
+    // bytes into CsvList (the store is left holding any unfinished contact).
+    // Returns the number of contacts.
+    long long ConvertText(std::string_view source);
+
     // Builds the row of the contact held in KeyList / ValueList into RowText
     // and appends it to CsvList.
     void DataKiridashi();

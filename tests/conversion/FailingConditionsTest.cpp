@@ -1,0 +1,2 @@
+// Whole runs under hostile file-system conditions.
+#include <gtest/gtest.h>
