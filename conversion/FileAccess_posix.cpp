@@ -71,20 +71,82 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     return bytes;
 }
 
-void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
-    FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (file.get() < 0) {
-        const int code = errno;
-        throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path), SystemErrorText(code)));
-    }
+namespace {
+
+[[noreturn]] void FailToCreate(const std::filesystem::path& path, int code) {
+    throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path), SystemErrorText(code)));
+}
+
+// Writes all of `text`; false when the system refuses any of it.
+bool WriteAll(int fd, std::string_view text) {
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(file.get(), text.data() + done, text.size() - done);
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw Failure(std::string(texts::kWriteError));
+        if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
-    if (!file.Close()) throw Failure(std::string(texts::kWriteError));
+    return true;
+}
+
+// A name in the destination's folder that no other run picks.
+std::filesystem::path TemporaryBeside(const std::filesystem::path& destination, int attempt) {
+    std::filesystem::path name = destination;
+    name.replace_filename("." + destination.filename().native() + "." + std::to_string(::getpid()) + "-" +
+                          std::to_string(attempt) + ".tmp");
+    return name;
+}
+
+}  // namespace
+
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
+    struct stat existing {};
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    // Devices and pipes have no old content to keep, and must not be
+    // replaced by a file: they are written directly.
+    if (exists && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+        FileDescriptor file(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+        if (file.get() < 0) FailToCreate(path, errno);
+        if (!WriteAll(file.get(), text) || !file.Close()) throw Failure(std::string(texts::kWriteError));
+        return;
+    }
+    // A link is followed, so the file it names is the one replaced.
+    std::error_code error;
+    const std::filesystem::path target =
+        exists && std::filesystem::is_symlink(path, error) ? std::filesystem::canonical(path, error) : path;
+    if (exists) {
+        // Refuse early what the replacing would refuse late: a folder, a
+        // read-only file. Opening without truncating changes nothing.
+        FileDescriptor probe(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+        if (probe.get() < 0) FailToCreate(path, errno);
+    }
+
+    // The text goes to a new file beside the destination first, and takes
+    // its place only when complete: a full disk or a failing device never
+    // leaves a cut-short CSV, nor loses the file the user had.
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = TemporaryBeside(target, attempt);
+        fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) FailToCreate(path, errno);
+    }
+    if (fd < 0) FailToCreate(path, EEXIST);
+    FileDescriptor file(fd);
+    struct Remove {
+        const std::filesystem::path& path;
+        bool keep = false;
+        ~Remove() {
+            if (!keep) ::unlink(path.c_str());
+        }
+    } removeTemporary{temporary};
+
+    if (exists) ::fchmod(file.get(), existing.st_mode & 07777);  // keep the old file's permissions
+    if (!WriteAll(file.get(), text) || ::fsync(file.get()) != 0 || !file.Close()) {
+        throw Failure(std::string(texts::kWriteError));
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) FailToCreate(path, errno);
+    removeTemporary.keep = true;
 }
 
 std::string NativeToCp932(std::string_view native) {

@@ -70,24 +70,67 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     return bytes;
 }
 
-void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        const DWORD code = GetLastError();
-        throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path),
-                                        SystemErrorText(static_cast<int>(code))));
-    }
+namespace {
+
+[[noreturn]] void FailToCreate(const std::filesystem::path& path, DWORD code) {
+    throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path),
+                                    SystemErrorText(static_cast<int>(code))));
+}
+
+bool WriteAll(HANDLE file, std::string_view text) {
     std::size_t done = 0;
     while (done < text.size()) {
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, kMaxChunk));
         DWORD written = 0;
-        if (!WriteFile(file.get(), text.data() + done, want, &written, nullptr) || written == 0) {
-            throw Failure(std::string(texts::kWriteError));
-        }
+        if (!WriteFile(file, text.data() + done, want, &written, nullptr) || written == 0) return false;
         done += written;
     }
-    if (!file.Close()) throw Failure(std::string(texts::kWriteError));
+    return true;
+}
+
+}  // namespace
+
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // Refuse early what the replacing would refuse late: a folder, a
+        // read-only file, a file another program holds open. Opening
+        // without truncating changes nothing.
+        FileHandle probe(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe.valid()) FailToCreate(path, GetLastError());
+    }
+
+    // The text goes to a new file beside the destination first, and takes
+    // its place only when complete: a full disk or a failing device never
+    // leaves a cut-short CSV, nor loses the file the user had.
+    std::filesystem::path temporary;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+        temporary = path;
+        temporary.replace_filename(L"~" + path.filename().native() + L"." + std::to_wstring(GetCurrentProcessId()) +
+                                   L"-" + std::to_wstring(attempt) + L".tmp");
+        handle = CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) FailToCreate(path, GetLastError());
+    }
+    if (handle == INVALID_HANDLE_VALUE) FailToCreate(path, ERROR_FILE_EXISTS);
+    FileHandle file(handle);
+    struct Remove {
+        const std::filesystem::path& path;
+        bool keep = false;
+        ~Remove() {
+            if (!keep) DeleteFileW(path.c_str());
+        }
+    } removeTemporary{temporary};
+
+    if (!WriteAll(file.get(), text) || !FlushFileBuffers(file.get()) || !file.Close()) {
+        throw Failure(std::string(texts::kWriteError));
+    }
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        FailToCreate(path, GetLastError());
+    }
+    removeTemporary.keep = true;
 }
 
 std::string NativeToCp932(std::wstring_view native) {
