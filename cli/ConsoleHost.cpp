@@ -60,7 +60,7 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
     return answer;
 }
 
-int RunConverter(const std::vector<std::filesystem::path::string_type>& args, ConsoleHost::Io io) {
+int RunConverter(const std::vector<std::filesystem::path::string_type>& args, const ConsoleHost::Io& io) {
     bool assumeYes = false;
     bool optionsEnded = false;
     std::vector<std::filesystem::path> paths;

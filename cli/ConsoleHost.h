@@ -44,6 +44,6 @@ private:
 
 // The whole converter: parses the arguments, runs the conversion, returns the
 // exit status (0 converted, 1 failed or stopped, 2 usage error).
-int RunConverter(const std::vector<std::filesystem::path::string_type>& args, ConsoleHost::Io io);
+int RunConverter(const std::vector<std::filesystem::path::string_type>& args, const ConsoleHost::Io& io);
 
 }  // namespace kartovo

@@ -5,8 +5,8 @@
 set -euo pipefail
 
 packages=(
-  # native builds and tests
-  cmake make g++ googletest libgtest-dev python3 time
+  # native builds and tests; the lint command's tools
+  cmake make g++ googletest libgtest-dev python3 time clang-tidy cppcheck valgrind
   # Windows cross build; the -posix compilers are the ones that build GoogleTest
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   # running the Windows tests; fonts-wine holds the fonts copied into the prefix

@@ -11,6 +11,8 @@ echo "== bench generator"
 python3 -m unittest discover -s bench -p 'test_*.py' || status=1
 echo "== resources"
 python3 -m unittest discover -s resources -p 'test_*.py' || status=1
+echo "== lint"
+bash scripts/lint.sh || status=1
 echo "== Wine harness"
 bash scripts/check-wine-harness.sh || status=1
 

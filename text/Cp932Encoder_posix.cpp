@@ -18,7 +18,9 @@ constexpr std::uint16_t kQuestionMark = 0x3F;
 class Iconv {
 public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+        // iconv_open reports failure as (iconv_t)-1; there is no other way to
+        // test for it.
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
         }
     }
