@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <deque>
-
 #include "Converter.h"
 #include "Failure.h"
 #include "FileAccess.h"
+#include "ScriptedHost.h"
 #include "TestSupport.h"
 
 #ifdef _WIN32
@@ -17,37 +16,8 @@
 namespace kartovo {
 namespace {
 
+using test::ScriptedHost;
 using test::Sjis;
-
-// Plays the user: holds the two paths and answers message boxes from a script.
-class ScriptedHost : public Host {
-public:
-    struct Shown {
-        MessageKind kind;
-        std::string text;  // UTF-8, for readable failures
-        MessageButtons buttons;
-    };
-
-    std::filesystem::path source, destination;
-    std::deque<int> answers;
-    std::vector<Shown> shown;
-
-    bool SourceFieldEmpty() const override { return source.empty(); }
-    bool DestinationFieldEmpty() const override { return destination.empty(); }
-    std::filesystem::path SourcePath() const override { return source; }
-    std::filesystem::path DestinationPath() const override { return destination; }
-    int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override {
-        shown.push_back({kind, Cp932ToUtf8(text), buttons});
-        if (kind != MessageKind::Confirmation) return kResultOk;
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << shown.back().text;
-            return kResultNo;
-        }
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-};
 
 const std::string kHeader = "\"フリガナ\",\"氏名\",\"敬称\",\"郵便番号\",\"住所1\",\"住所2\",\"連名1\",\"連名2\",\"連名3\",\"連名4\"\r\n";
 const std::string kEmptyRow = "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
