@@ -1,0 +1,172 @@
+// Whole conversions of arbitrary bytes: the CSV must stay readable by any
+// RFC 4180 reader, with one row per end line and the same bytes every time.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Converter.h"
+#include "Cp932Encoder.h"
+#include "FuzzCheck.h"
+#include "SourceLines.h"
+#include "TestSupport.h"
+#include "Texts.h"
+
+namespace {
+
+using kartovo::Converter;
+
+// The logical lines, found without SourceLines so that its own faults show:
+// a plain byte loop over the breaks, then the folds joined.
+std::vector<std::string> UnfoldedLines(std::string_view bytes) {
+    bytes = bytes.substr(0, bytes.find('\0'));
+    std::vector<std::string> raw;
+    std::string current;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            raw.push_back(current);
+            current.clear();
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else {
+            current.push_back(c);
+        }
+    }
+    if (!current.empty()) raw.push_back(current);
+
+    std::vector<std::string> lines;
+    for (const std::string& line : raw) {
+        const bool continues = !lines.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t');
+        if (continues) {
+            lines.back().append(line, 1);
+        } else {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// One for the whole session: a fresh encoder costs more than most inputs.
+kartovo::Utf8ToCp932& SessionEncoder() {
+    static kartovo::Utf8ToCp932 convert;
+    return convert;
+}
+
+long long CountEndLines(const std::vector<std::string>& lines) {
+    long long count = 0;
+    for (const std::string& line : lines) {
+        if (SessionEncoder()(line) == kartovo::texts::kEndOfCard) ++count;
+    }
+    return count;
+}
+
+// A known fault, left to the owners of the conversion to settle: the lenient
+// decoder turns overlong forms such as C0 8A into CR or LF, and these reach
+// the row unchanged (FuzzRegressionTest.DISABLED_DecodedLineBreaksStayOutOfRows).
+// Only such inputs are let off the line-break check, so that the fuzzer goes
+// on looking for other faults. Delete this once that test passes.
+bool DecodesToLineBreak(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (SessionEncoder()(line).find_first_of("\r\n") != std::string::npos) return true;
+    }
+    return false;
+}
+
+// A strict RFC 4180 reader: records end in CR LF, a quoted field may hold
+// anything with its quotes doubled, an unquoted one no quote, comma or line
+// break. Gives false on any text such a reader would refuse.
+using Record = std::vector<std::string>;
+
+bool ReadCsv(std::string_view text, std::vector<Record>& records) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        Record record;
+        for (;;) {
+            std::string field;
+            if (i < text.size() && text[i] == '"') {
+                ++i;
+                for (;;) {
+                    if (i >= text.size()) return false;  // unclosed quote
+                    if (text[i] == '"') {
+                        if (i + 1 < text.size() && text[i + 1] == '"') {
+                            field.push_back('"');
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    field.push_back(text[i++]);
+                }
+            } else {
+                while (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+                    if (text[i] == '"') return false;
+                    field.push_back(text[i++]);
+                }
+            }
+            record.push_back(std::move(field));
+            if (i < text.size() && text[i] == ',') {
+                ++i;
+                continue;
+            }
+            if (text.substr(i, 2) != "\r\n") return false;  // junk after a field, or a bare break
+            i += 2;
+            break;
+        }
+        records.push_back(std::move(record));
+    }
+    return true;
+}
+
+std::string Convert(Converter& converter, std::string_view input, long long& count) {
+    converter.KeyList.Clear();
+    converter.ValueList.Clear();
+    converter.CsvList.Clear();
+    count = converter.ConvertText(input);
+    return kartovo::JoinCsvLines(converter.CsvList);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    kartovo::test::NoHost host;
+    Converter converter(host);
+    long long count = 0;
+    const std::string csv = Convert(converter, input, count);
+
+    const std::string header = std::string(kartovo::texts::kHeaderRow) + "\r\n";
+    FUZZ_CHECK(header.size() == 85);
+    FUZZ_CHECK(csv.compare(0, header.size(), header) == 0);
+
+    const std::vector<std::string> sourceLines = UnfoldedLines(input);
+    FUZZ_CHECK(kartovo::SplitIntoLines(input) == sourceLines);
+
+    // Every line ends in CR LF, and no CR or LF stands anywhere else: label
+    // programs read the file line by line.
+    FUZZ_CHECK(csv.size() >= 2 && csv.compare(csv.size() - 2, 2, "\r\n") == 0);
+    if (!DecodesToLineBreak(sourceLines)) {
+        std::size_t lines = 0;
+        for (std::size_t start = 0; start < csv.size(); ++lines) {
+            const std::size_t end = csv.find("\r\n", start);
+            FUZZ_CHECK(csv.substr(start, end - start).find_first_of("\r\n") == std::string::npos);
+            start = end + 2;
+        }
+        FUZZ_CHECK(lines == static_cast<std::size_t>(count + 1));
+    }
+
+    std::vector<Record> records;
+    FUZZ_CHECK(ReadCsv(csv, records));
+    for (const Record& record : records) FUZZ_CHECK(record.size() == 10);
+    FUZZ_CHECK(static_cast<long long>(records.size()) == count + 1);
+    FUZZ_CHECK(converter.CsvList.Count() == count + 1);
+    FUZZ_CHECK(count == CountEndLines(sourceLines));
+
+    // Again on the same converter, whose lists now reuse their entries.
+    long long again = 0;
+    FUZZ_CHECK(Convert(converter, input, again) == csv);
+    FUZZ_CHECK(again == count);
+    return 0;
+}

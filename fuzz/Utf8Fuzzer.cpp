@@ -1,0 +1,81 @@
+// UTF-8 decoding and the CP932 encoder on arbitrary bytes. The encoder sizes
+// its output from the input before writing through a raw pointer, so the
+// sanitizers watch for any unit that takes more bytes than assumed; the
+// checks below watch for well-formed text, one character per unit, and the
+// two ways into the encoder agreeing.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Cp932.h"
+#include "Cp932Encoder.h"
+#include "FuzzCheck.h"
+#include "Utf8.h"
+
+namespace {
+
+bool IsTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+// Single bytes that stand for a character of their own: ASCII and the
+// half-width katakana.
+bool IsSingleByteCharacter(unsigned char b) { return b < 0x80 || (b >= 0xA1 && b <= 0xDF); }
+
+bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    // Built once: the encoder's table then carries over between inputs, as
+    // it does between the lines of one run.
+    static kartovo::Utf8ToCp932 convert;
+    static kartovo::Cp932Encoder encoder;
+
+    std::u16string units;
+    const bool decoded = kartovo::DecodeUtf8(input, units);
+    const std::string cp932 = convert(input);
+
+    FUZZ_CHECK(units.size() <= input.size());
+    if (!decoded) {
+        FUZZ_CHECK(units.empty());
+        FUZZ_CHECK(cp932.empty());
+        return 0;
+    }
+    // A decoded unit always leaves at least one byte.
+    FUZZ_CHECK(cp932.empty() == input.empty());
+    FUZZ_CHECK(cp932.size() <= input.size());
+    if (kartovo::IsAscii(input)) FUZZ_CHECK(cp932 == input);
+
+    std::string viaUnits;
+    encoder.Append(units, viaUnits);
+    FUZZ_CHECK(viaUnits == cp932);
+
+    // Walk units and characters side by side: a surrogate pair is one "?",
+    // an ASCII unit is itself, any other unit one well-formed character.
+    std::size_t pos = 0;
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        const char16_t unit = units[u];
+        if (IsLowSurrogate(unit) && u > 0 && IsHighSurrogate(units[u - 1])) continue;
+        FUZZ_CHECK(pos < cp932.size());
+        const auto b = static_cast<unsigned char>(cp932[pos]);
+        if (unit < 0x80) {
+            FUZZ_CHECK(b == unit);
+            ++pos;
+        } else if (kartovo::IsCp932LeadByte(b)) {
+            FUZZ_CHECK(pos + 1 < cp932.size() && IsTrailByte(static_cast<unsigned char>(cp932[pos + 1])));
+            pos += 2;
+        } else {
+            FUZZ_CHECK(b >= 0x80 ? IsSingleByteCharacter(b) : b == '?');
+            ++pos;
+        }
+    }
+    FUZZ_CHECK(pos == cp932.size());
+
+    // What the encoder writes it can read back: CP932 to UTF-8 and again
+    // gives the same bytes.
+    FUZZ_CHECK(convert(kartovo::Cp932ToUtf8(cp932)) == cp932);
+    return 0;
+}
