@@ -16,11 +16,14 @@ using namespace std::string_view_literals;
 constexpr std::string_view kFieldSeparator = "\",\"";
 
 // A field's text goes between double quotes; a quote inside it is doubled so
-// that CSV readers keep the row's ten fields.
+// that CSV readers keep the row's ten fields. A CR or LF can reach a field
+// only through an overlong form in the source; it becomes a blank, since
+// label programs read the file a line at a time and would cut the row.
 void AppendFieldText(std::string& row, std::string_view text) {
-    for (std::size_t quote; (quote = text.find('"')) != std::string_view::npos; text.remove_prefix(quote + 1)) {
-        row.append(text.substr(0, quote + 1));
-        row.push_back('"');
+    for (std::size_t special; (special = text.find_first_of("\"\r\n")) != std::string_view::npos;
+         text.remove_prefix(special + 1)) {
+        row.append(text.substr(0, special));
+        row.append(text[special] == '"' ? "\"\"" : " ");
     }
     row.append(text);
 }
