@@ -124,9 +124,10 @@ void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
         }
     } removeTemporary{temporary};
 
-    if (!WriteAll(file.get(), text) || !FlushFileBuffers(file.get()) || !file.Close()) {
-        throw Failure(std::string(texts::kWriteError));
-    }
+    const bool written = WriteAll(file.get(), text) && FlushFileBuffers(file.get());
+    // Closed before anything else: the file was opened without sharing, so
+    // it could not be deleted while open.
+    if (!file.Close() || !written) throw Failure(std::string(texts::kWriteError));
     if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         FailToCreate(path, GetLastError());
     }

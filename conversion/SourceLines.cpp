@@ -1,5 +1,6 @@
 #include "SourceLines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kartovo {
@@ -11,18 +12,25 @@ bool IsFoldBlank(char c) { return c == ' ' || c == '\t'; }
 
 SourceLines::SourceLines(std::string_view bytes) : text_(bytes.substr(0, bytes.find('\0'))) {}
 
+std::size_t SourceLines::Next(char byte, std::size_t& cached) const {
+    if (!searched_ || cached < read_) {
+        const void* found = std::memchr(text_.data() + read_, byte, text_.size() - read_);
+        cached = found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
+                                  : text_.size();
+    }
+    return cached;
+}
+
 std::string_view SourceLines::RawLine() {
-    // Two vectorised searches beat one byte loop looking for either break.
-    const char* from = text_.data() + read_;
-    const std::size_t left = text_.size() - read_;
-    const char* lf = static_cast<const char*>(std::memchr(from, '\n', left));
-    const std::size_t limit = lf != nullptr ? static_cast<std::size_t>(lf - from) : left;
-    const char* cr = static_cast<const char*>(std::memchr(from, '\r', limit));
-    const std::size_t length = cr != nullptr ? static_cast<std::size_t>(cr - from) : limit;
-    read_ += length;
+    const std::size_t start = read_;
+    const std::size_t cr = Next('\r', nextCr_);
+    const std::size_t lf = Next('\n', nextLf_);
+    searched_ = true;
+    const std::size_t stop = std::min(cr, lf);
+    read_ = stop;
     if (read_ < text_.size() && text_[read_] == '\r') ++read_;
     if (read_ < text_.size() && text_[read_] == '\n') ++read_;
-    return {from, length};
+    return text_.substr(start, stop - start);
 }
 
 bool SourceLines::Next(std::string_view& line) {

@@ -23,8 +23,16 @@ public:
 private:
     std::string_view RawLine();  // the raw line at read_; moves past its break
 
+    // Where the next CR and LF at or after read_ are (the text's size for
+    // none). Each is searched for again only once read_ has passed it, so a
+    // file that has only one kind of break is still read in one pass.
+    std::size_t Next(char byte, std::size_t& cached) const;
+
     std::string_view text_;
     std::size_t read_ = 0;
+    std::size_t nextCr_ = 0;
+    std::size_t nextLf_ = 0;
+    bool searched_ = false;
     std::string joined_;
 };
 
