@@ -62,18 +62,6 @@ long long CountEndLines(const std::vector<std::string>& lines) {
     return count;
 }
 
-// A known fault, left to the owners of the conversion to settle: the lenient
-// decoder turns overlong forms such as C0 8A into CR or LF, and these reach
-// the row unchanged (FuzzRegressionTest.DISABLED_DecodedLineBreaksStayOutOfRows).
-// Only such inputs are let off the line-break check, so that the fuzzer goes
-// on looking for other faults. Delete this once that test passes.
-bool DecodesToLineBreak(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
-        if (SessionEncoder()(line).find_first_of("\r\n") != std::string::npos) return true;
-    }
-    return false;
-}
-
 // A strict RFC 4180 reader: records end in CR LF, a quoted field may hold
 // anything with its quotes doubled, an unquoted one no quote, comma or line
 // break. Gives false on any text such a reader would refuse.
@@ -147,15 +135,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every line ends in CR LF, and no CR or LF stands anywhere else: label
     // programs read the file line by line.
     FUZZ_CHECK(csv.size() >= 2 && csv.compare(csv.size() - 2, 2, "\r\n") == 0);
-    if (!DecodesToLineBreak(sourceLines)) {
-        std::size_t lines = 0;
-        for (std::size_t start = 0; start < csv.size(); ++lines) {
-            const std::size_t end = csv.find("\r\n", start);
-            FUZZ_CHECK(csv.substr(start, end - start).find_first_of("\r\n") == std::string::npos);
-            start = end + 2;
-        }
-        FUZZ_CHECK(lines == static_cast<std::size_t>(count + 1));
+    std::size_t lines = 0;
+    for (std::size_t start = 0; start < csv.size(); ++lines) {
+        const std::size_t end = csv.find("\r\n", start);
+        FUZZ_CHECK(csv.substr(start, end - start).find_first_of("\r\n") == std::string::npos);
+        start = end + 2;
     }
+    FUZZ_CHECK(lines == static_cast<std::size_t>(count + 1));
 
     std::vector<Record> records;
     FUZZ_CHECK(ReadCsv(csv, records));
