@@ -174,20 +174,64 @@ void Converter::DataKiridashi() {
     CsvList.Add(RowText);
 }
 
+namespace {
+
+// The keys a row reads. Only the first line with each of them, and the line
+// just before each label line, can ever be read; the other lines of a
+// contact are not kept, so a contact of millions of lines costs no memory.
+constexpr std::string_view kReadKeys[] = {
+    "X-PHONETIC-LAST-NAME", "X-PHONETIC-FIRST-NAME", "N", "ADR;TYPE=HOME", "NOTE",
+    "item1.X-ABLabel", "item2.X-ABLabel", "item3.X-ABLabel", "item4.X-ABLabel", "item5.X-ABLabel",
+    "item6.X-ABLabel", "item7.X-ABLabel", "item8.X-ABLabel", "item9.X-ABLabel", "item10.X-ABLabel",
+};
+constexpr std::size_t kFirstLabelKey = 5;
+
+// Index into kReadKeys of a converted key, or -1.
+int ReadKeyIndex(std::string_view key) {
+    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) {
+        if (kReadKeys[i].size() == key.size() && EqualsIgnoreCase(kReadKeys[i], key)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
 long long Converter::ConvertText(std::string_view source) {
     CsvList.Add(texts::kHeaderRow);
     long long count = 0;
     Utf8ToCp932 convert;
     SourceLines lines(source);
     std::string_view line;
+    std::string key;
+    std::array<bool, std::size(kReadKeys)> seen{};
+    std::string previous;  // the line before, raw: a joined line's view does not outlive the next read
+    bool havePrevious = false;
+    bool previousKept = false;
     while (lines.Next(line)) {
-        StoreLine(line, convert, KeyList, ValueList);
         if (IsEndOfCard(line, convert)) {
             DataKiridashi();
             KeyList.Clear();
             ValueList.Clear();
+            seen.fill(false);
+            havePrevious = false;
             ++count;
+            continue;
         }
+        key.clear();
+        convert.AppendTo(line.substr(0, line.find(':') == std::string_view::npos ? 0 : line.find(':')), key);
+        const int read = ReadKeyIndex(key);
+        const bool kept = read >= 0 && !seen[static_cast<std::size_t>(read)];
+        if (kept) {
+            seen[static_cast<std::size_t>(read)] = true;
+            // A label's name is the line before it, whatever that line is.
+            if (static_cast<std::size_t>(read) >= kFirstLabelKey && havePrevious && !previousKept) {
+                StoreLine(previous, convert, KeyList, ValueList);
+            }
+            StoreLine(line, convert, KeyList, ValueList);
+        }
+        previous.assign(line);
+        havePrevious = true;
+        previousKept = kept;
     }
     return count;
 }

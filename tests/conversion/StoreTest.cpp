@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "Converter.h"
+#include "SourceLines.h"
+#include "Texts.h"
+
+#include <random>
 #include "Failure.h"
 #include "TestSupport.h"
 
@@ -114,6 +118,62 @@ TEST_F(LoadFieldTest, FindsTheFirstLineAndItsComponent) {
     for (const Case& c : cases) {
         EXPECT_EQ(converter.LoadField(c.key, c.n), Sjis(c.expected)) << c.key << " " << c.n;
     }
+}
+
+}  // namespace
+}  // namespace kartovo
+
+namespace kartovo {
+namespace {
+
+// The plain way: every line stored, a row at each end line.
+std::string RowsStoringEveryLine(const std::string& source) {
+    test::NoHost host;
+    Converter converter(host);
+    converter.CsvList.Add(texts::kHeaderRow);
+    Utf8ToCp932 convert;
+    for (const std::string& line : SplitIntoLines(source)) {
+        StoreLine(line, convert, converter.KeyList, converter.ValueList);
+        if (IsEndOfCard(line, convert)) {
+            converter.DataKiridashi();
+            converter.KeyList.Clear();
+            converter.ValueList.Clear();
+        }
+    }
+    return JoinCsvLines(converter.CsvList);
+}
+
+TEST(ConvertText, KeepsOnlyTheLinesRowsReadAndGivesTheSameRows) {
+    // Lines chosen to meet every rule of lookup: repeated keys, keys in other
+    // letter case or spelt with overlong forms, labels on the first line,
+    // after each other, after a repeated key, and past the third child.
+    const std::vector<std::string> pool = {
+        "BEGIN:VCARD", "END:VCARD", "N:a;b;;;c", "n:second;x", "\xC1\x8E:overlong;n", "NOTE:配偶者印刷: true 子ども印刷: true",
+        "note:配偶者印刷: false", "ADR;TYPE=HOME:;e;s\\n1?2;l;r;〒1;c", "adr;type=home:;;other", "X-PHONETIC-LAST-NAME:ヤ",
+        "X-PHONETIC-FIRST-NAME:タ", "item1.X-ABRELATEDNAMES:花子", "item1.X-ABLabel:_$!<Spouse>!$_",
+        "ITEM2.x-ablabel:_$!<Child>!$_", "item3.X-ABLabel:_$!<Child>!$_", "item4.X-ABLabel:_$!<Child>!$_",
+        "item5.X-ABLabel:_$!<Spouse>!$_", "item10.X-ABLabel:_$!<Child>!$_", "item2.X-ABRELATEDNAMES:一郎",
+        "TEL:03", "no colon", "", " folded", "EMAIL:x@example.jp",
+    };
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 3000; ++round) {
+        std::string source;
+        const int count = static_cast<int>(random() % 24);
+        for (int i = 0; i < count; ++i) source += pool[random() % pool.size()] + "\r\n";
+        test::NoHost host;
+        Converter converter(host);
+        converter.ConvertText(source);
+        ASSERT_EQ(JoinCsvLines(converter.CsvList), RowsStoringEveryLine(source)) << source;
+    }
+}
+
+TEST(ConvertText, AContactThatNeverEndsKeepsNoLines) {
+    std::string source = "BEGIN:VCARD\r\nN:a;b\r\n";
+    for (int i = 0; i < 100000; ++i) source += "\r\nTEL:0\r\n";
+    test::NoHost host;
+    Converter converter(host);
+    EXPECT_EQ(converter.ConvertText(source), 0);
+    EXPECT_EQ(converter.KeyList.Count(), 1);  // only the N line can ever be read
 }
 
 }  // namespace
