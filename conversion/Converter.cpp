@@ -204,7 +204,10 @@ long long Converter::ConvertText(std::string_view source) {
     std::string_view line;
     std::string key;
     std::array<bool, std::size(kReadKeys)> seen{};
-    std::string previous;  // the line before, raw: a joined line's view does not outlive the next read
+    // The line before, raw. A view into the source stays valid; a joined
+    // line is taken over from the reader, whose buffer the next read reuses.
+    std::string_view previous;
+    std::string previousJoined;
     bool havePrevious = false;
     bool previousKept = false;
     while (lines.Next(line)) {
@@ -229,7 +232,13 @@ long long Converter::ConvertText(std::string_view source) {
             }
             StoreLine(line, convert, KeyList, ValueList);
         }
-        previous.assign(line);
+        const bool inSource = line.data() >= source.data() && line.data() + line.size() <= source.data() + source.size();
+        if (inSource || line.empty()) {
+            previous = line;
+        } else {
+            lines.KeepLastJoined(previousJoined);
+            previous = previousJoined;
+        }
         havePrevious = true;
         previousKept = kept;
     }

@@ -19,6 +19,10 @@ class SourceLines {
 public:
     explicit SourceLines(std::string_view bytes);
     bool Next(std::string_view& line);
+    // Hands the buffer of the last joined line to the caller (and takes the
+    // caller's for reuse), so a long joined line can outlive the next read
+    // without a copy.
+    void KeepLastJoined(std::string& into) { std::swap(joined_, into); }
 
 private:
     std::string_view RawLine();  // the raw line at read_; moves past its break
