@@ -245,17 +245,17 @@ void TForm1::CreateControls() {
     const wchar_t* richEditClass = RichEditClass();
 
     int index = 0;
-    for (const layout::Control& spec : layout::kControls) {
-        const HFONT font = spec.font.face != nullptr ? FontFor(spec.font) : windowFont_.get();
+    for (const layout::Control& entry : layout::kControls) {
+        const HFONT font = entry.font.face != nullptr ? FontFor(entry.font) : windowFont_.get();
 
         const wchar_t* className = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE | (spec.tabStop ? WS_TABSTOP : 0);
+        DWORD style = WS_CHILD | WS_VISIBLE | (entry.tabStop ? WS_TABSTOP : 0);
         DWORD exStyle = 0;
-        std::wstring text = spec.caption != nullptr ? spec.caption : L"";
-        switch (spec.kind) {
+        std::wstring text = entry.caption != nullptr ? entry.caption : L"";
+        switch (entry.kind) {
             case layout::Kind::Label:
                 style |= SS_LEFT | SS_NOPREFIX;
-                if (spec.caption == nullptr) text = LoadResourceString(IDS_COPYRIGHT);
+                if (entry.caption == nullptr) text = LoadResourceString(IDS_COPYRIGHT);
                 break;
             case layout::Kind::Edit:
                 className = L"EDIT";
@@ -276,15 +276,15 @@ void TForm1::CreateControls() {
                 break;
         }
 
-        int width = Scale(spec.width);
-        int height = Scale(spec.height);
-        if (spec.kind == layout::Kind::Label) {
+        int width = Scale(entry.width);
+        int height = Scale(entry.height);
+        if (entry.kind == layout::Kind::Label) {
             const SIZE size = TextExtent(screen.get(), font, text);  // labels size themselves to their text
             width = size.cx;
             height = size.cy;
         }
-        const HWND control = CreateWindowExW(exStyle, className, spec.kind == layout::Kind::RichEdit ? L"" : text.c_str(),
-                                             style, Scale(spec.left), Scale(spec.top), width, height, window_,
+        const HWND control = CreateWindowExW(exStyle, className, entry.kind == layout::Kind::RichEdit ? L"" : text.c_str(),
+                                             style, Scale(entry.left), Scale(entry.top), width, height, window_,
                                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
                                              Instance(), nullptr);
         if (control == nullptr) throw std::runtime_error("CreateWindowExW failed for a control");
@@ -324,15 +324,15 @@ void TForm1::CreateControls() {
     }
 }
 
-HFONT TForm1::FontFor(const layout::FontSpec& spec) {
-    const auto same = [&spec](const layout::FontSpec* made) {
-        return made->height == spec.height && made->charset == spec.charset && lstrcmpW(made->face, spec.face) == 0;
+HFONT TForm1::FontFor(const layout::FontSpec& wanted) {
+    const auto same = [&wanted](const layout::FontSpec* made) {
+        return made->height == wanted.height && made->charset == wanted.charset && lstrcmpW(made->face, wanted.face) == 0;
     };
     for (std::size_t i = 0; i < fontSpecs_.size(); ++i) {
         if (fontSpecs_[i] != nullptr && same(fontSpecs_[i])) return controlFonts_[i].get();
         if (fontSpecs_[i] == nullptr) {
-            fontSpecs_[i] = &spec;
-            controlFonts_[i].Reset(MakeFont(spec.face, Scale(spec.height), spec.charset));
+            fontSpecs_[i] = &wanted;
+            controlFonts_[i].Reset(MakeFont(wanted.face, Scale(wanted.height), wanted.charset));
             return controlFonts_[i].get();
         }
     }

@@ -78,7 +78,7 @@ private:
 
     void CreateControls();
     void SetSource(const std::filesystem::path& path);
-    HFONT FontFor(const layout::FontSpec& spec);  // made once per spec, scaled
+    HFONT FontFor(const layout::FontSpec& wanted);  // made once per face, height and charset, scaled
     void OnCommand(WORD id, WORD code, HWND control);
     LRESULT OnColorStatic(HDC dc, HWND control);
     void DrawCloseButton(const DRAWITEMSTRUCT& item);

@@ -9,7 +9,7 @@
 #include "MessageBox.h"
 #include "ModalDriver.h"
 #include "TestSupport.h"
-#include "WindowInspection.h"
+#include "WindowReaders.h"
 
 namespace kartovo {
 namespace {
@@ -105,9 +105,9 @@ TEST_F(MainWindowTest, ControlsFollowTheLayout) {
         {L"RICHEDIT50W", ES_READONLY | ES_MULTILINE | WS_BORDER, 0},
     };
     for (std::size_t i = 0; i < std::size(layout::kControls); ++i) {
-        const layout::Control& spec = layout::kControls[i];
+        const layout::Control& entry = layout::kControls[i];
         const HWND control = Control(i);
-        SCOPED_TRACE(spec.name);
+        SCOPED_TRACE(entry.name);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(GetDlgCtrlID(control), 100 + static_cast<int>(i));  // creation order
         EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected[i].className), 0) << ClassOf(control).c_str();
@@ -116,24 +116,24 @@ TEST_F(MainWindowTest, ControlsFollowTheLayout) {
         const LONG exStyle = GetWindowLongW(control, GWL_EXSTYLE);
         EXPECT_EQ(static_cast<DWORD>(style) & expected[i].styleBits, expected[i].styleBits);
         EXPECT_EQ(static_cast<DWORD>(exStyle) & expected[i].exStyleBits, expected[i].exStyleBits);
-        EXPECT_EQ((style & WS_TABSTOP) != 0, spec.tabStop);
+        EXPECT_EQ((style & WS_TABSTOP) != 0, entry.tabStop);
         EXPECT_FALSE(style & (WS_VSCROLL | WS_HSCROLL));
-        if (spec.kind == layout::Kind::Button) {
+        if (entry.kind == layout::Kind::Button) {
             EXPECT_EQ(style & 0x0F, BS_PUSHBUTTON);  // never the default button
         }
 
         const RECT rect = RectInParent(control);
-        EXPECT_EQ(rect.left, Scaled(spec.left));
-        EXPECT_EQ(rect.top, Scaled(spec.top));
-        if (spec.kind != layout::Kind::Label) {
-            EXPECT_EQ(rect.right - rect.left, Scaled(spec.width));
-            EXPECT_EQ(rect.bottom - rect.top, Scaled(spec.height));
+        EXPECT_EQ(rect.left, Scaled(entry.left));
+        EXPECT_EQ(rect.top, Scaled(entry.top));
+        if (entry.kind != layout::Kind::Label) {
+            EXPECT_EQ(rect.right - rect.left, Scaled(entry.width));
+            EXPECT_EQ(rect.bottom - rect.top, Scaled(entry.height));
         }
-        if (spec.caption != nullptr) {
-            EXPECT_EQ(win::WindowText(control), spec.caption);
+        if (entry.caption != nullptr) {
+            EXPECT_EQ(win::WindowText(control), entry.caption);
         }
 
-        if (spec.kind == layout::Kind::RichEdit) {
+        if (entry.kind == layout::Kind::RichEdit) {
             // The rich edit keeps the font as its default character format.
             CHARFORMAT2W format{};
             format.cbSize = sizeof format;
@@ -142,10 +142,10 @@ TEST_F(MainWindowTest, ControlsFollowTheLayout) {
             continue;
         }
         const LOGFONTW font = FontOf(control);
-        if (spec.font.face != nullptr) {
-            EXPECT_STREQ(font.lfFaceName, spec.font.face);
-            EXPECT_EQ(font.lfHeight, Scaled(spec.font.height));
-            EXPECT_EQ(font.lfCharSet, spec.font.charset);
+        if (entry.font.face != nullptr) {
+            EXPECT_STREQ(font.lfFaceName, entry.font.face);
+            EXPECT_EQ(font.lfHeight, Scaled(entry.font.height));
+            EXPECT_EQ(font.lfCharSet, entry.font.charset);
         } else {
             EXPECT_STREQ(font.lfFaceName, L"Tahoma");
             EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);

@@ -11,7 +11,7 @@
 
 #include "ModalDriver.h"
 #include "TestSupport.h"
-#include "WindowInspection.h"
+#include "WindowReaders.h"
 #include "Win32.h"
 
 namespace kartovo {
