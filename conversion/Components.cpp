@@ -2,9 +2,59 @@
 
 #include <algorithm>
 
-namespace kartovo {
+#include "Cp932.h"
 
-ComponentReader::ComponentReader(std::string_view value) : value_(value.substr(0, value.find('\0'))) {}
+namespace kartovo {
+namespace {
+
+constexpr char kBackslash = '\\';
+
+// Most components hold no backslash, and are left as they are.
+void Unescape(std::string* component) {
+    if (component != nullptr && component->find(kBackslash) != std::string::npos) {
+        *component = UnescapeText(*component);
+    }
+}
+
+}  // namespace
+
+std::string UnescapeText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == kBackslash && i + 1 < text.size()) {
+            const char next = text[i + 1];
+            if (next == kBackslash || next == ',' || next == ';') {
+                out.push_back(next);
+                i += 2;
+                continue;
+            }
+            out.push_back(kBackslash);  // kept, and the character after it is copied whole below
+            ++i;
+        }
+        const std::size_t end = NextCharPos(text, i);
+        out.append(text.substr(i, end - i));
+        i = end;
+    }
+    return out;
+}
+
+ComponentReader::ComponentReader(std::string_view value)
+    : value_(value.substr(0, value.find('\0'))), escaped_(value_.find(kBackslash) != std::string_view::npos) {}
+
+std::size_t ComponentReader::PlainEnd() const {
+    // Neither ";" nor '"' can be the second byte of a CP932 character, so
+    // without any backslash a byte search stops only at real separators.
+    if (!escaped_) return std::min(value_.find(';', pos_), value_.size());
+    std::size_t i = pos_;
+    while (i < value_.size() && value_[i] != ';') {
+        // A backslash takes the whole character after it along.
+        if (value_[i] == kBackslash && i + 1 < value_.size()) ++i;
+        i = NextCharPos(value_, i);
+    }
+    return i;
+}
 
 bool ComponentReader::Read(std::string* component) {
     if (component != nullptr) component->clear();
@@ -16,10 +66,9 @@ bool ComponentReader::Read(std::string* component) {
     if (value_[pos_] == '"') {
         ReadQuoted(component);
     } else {
-        // Neither ";" nor '"' can be the second byte of a CP932 character,
-        // so a byte search stops only at real separators.
-        const std::size_t stop = std::min(value_.find(';', pos_), value_.size());
+        const std::size_t stop = PlainEnd();
         if (component != nullptr) component->assign(value_.substr(pos_, stop - pos_));
+        Unescape(component);
         pos_ = stop;
     }
     if (pos_ < value_.size() && value_[pos_] == ';') {
@@ -31,21 +80,21 @@ bool ComponentReader::Read(std::string* component) {
 
 void ComponentReader::ReadQuoted(std::string* component) {
     ++pos_;
-    while (pos_ < value_.size()) {
+    bool closed = false;
+    while (pos_ < value_.size() && !closed) {
         const std::size_t quote = value_.find('"', pos_);
         if (quote == std::string_view::npos) break;
         if (component != nullptr) component->append(value_.substr(pos_, quote - pos_));
-        if (quote + 1 < value_.size() && value_[quote + 1] == '"') {
-            if (component != nullptr) component->push_back('"');
-            pos_ = quote + 2;
-        } else {
-            pos_ = quote + 1;
-            return;
-        }
+        closed = quote + 1 == value_.size() || value_[quote + 1] != '"';
+        if (!closed && component != nullptr) component->push_back('"');
+        pos_ = quote + (closed ? 1 : 2);
     }
-    // No closing quote: the rest of the value is the content.
-    if (pos_ < value_.size() && component != nullptr) component->append(value_.substr(pos_));
-    pos_ = value_.size();
+    if (!closed) {
+        // No closing quote: the rest of the value is the content.
+        if (pos_ < value_.size() && component != nullptr) component->append(value_.substr(pos_));
+        pos_ = value_.size();
+    }
+    Unescape(component);  // after the quote pairs are reduced
 }
 
 void SplitComponents(std::string_view value, StringList& components) {

@@ -152,9 +152,10 @@ void Converter::DataKiridashi() {
         const std::string& text = ValueList.At(label);
         const bool spouse = text == texts::kSpouseLabel;
         if (!spouse && text != texts::kChildLabel) continue;
-        // The name stands on the line before its label. A label that is the
-        // contact's first line has none, and gives an empty name.
-        std::string name = label > 0 ? ValueList.At(label - 1) : std::string();
+        // The name stands on the line before its label, whole and unescaped.
+        // A label that is the contact's first line has none, and gives an
+        // empty name.
+        std::string name = label > 0 ? UnescapeText(ValueList.At(label - 1)) : std::string();
         if (spouse) {
             related[0] = std::move(name);
         } else {

@@ -1,6 +1,6 @@
 // The component reader on arbitrary values: the copying and the skipping
-// paths must agree, and a value without quotes must split exactly at its
-// semicolons.
+// paths must agree, and a value without quotes or backslashes must split
+// exactly at its semicolons.
 
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(total <= value.size());
     FUZZ_CHECK((count == 0) == value.empty());
 
-    if (!value.empty() && value.find('"') == std::string_view::npos) {
+    if (!value.empty() && value.find_first_of("\"\\") == std::string_view::npos) {
         int n = 0;
         std::size_t start = 0;
         for (;;) {

@@ -32,7 +32,17 @@ TEST(SplitComponents, FollowsTheQuotingRules) {
         {"\"\"", {""}},
         {"\"\";", {"", ""}},
         {"x\"y\";z", {"x\"y\"", "z"}},
-        {"a\\;b", {"a\\", "b"}},
+        // Escapes: "\;" separates nothing; "\\", "\," and "\;" come out
+        // unescaped, every other backslash stays with what follows it.
+        {"a\\;b", {"a;b"}},
+        {"a\\\\;b\\,c", {"a\\", "b,c"}},
+        {"a\\\\\\;b;\\n\\x\\", {"a\\;b", "\\n\\x\\"}},
+        {"\"a\\;b\"\\,c;d", {"a;b", ",c", "d"}},  // inside quotes too, and after them
+        {"\"a\"\"\\\\\"", {"a\"\\"}},
+        // 0x5C as the second byte of 十 表 ソ 纊 is no backslash; lead bytes
+        // 0xFA-0xFC (髙 﨑) step whole too.
+        {test::Sjis("十;表;ソ;纊;x"), {test::Sjis("十"), test::Sjis("表"), test::Sjis("ソ"), test::Sjis("纊"), "x"}},
+        {test::Sjis("表\\;ソ\\\\;髙\\,﨑"), {test::Sjis("表;ソ\\"), test::Sjis("髙,﨑")}},
         {std::string("a;b\0;c", 6), {"a", "b"}},  // a zero byte ends the value
         {test::Sjis("山田;太郎;;;"), {test::Sjis("山田"), test::Sjis("太郎"), "", "", ""}},
         {test::Sjis("ソ;表"), {test::Sjis("ソ"), test::Sjis("表")}},

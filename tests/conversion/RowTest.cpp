@@ -70,7 +70,10 @@ TEST(DataKiridashi, FieldsFromMissingAndOddValues) {
         // 〒 goes from the postal code only; \n and ? change in the street only.
         {{{"ADR;TYPE=HOME", "〒\\n;ext\\n?;st\\n?;loc\\n?〒;reg\\n;〒1〒2〒;jp"}},
          "\"　\",\"　\",\"様\",\"12\",\"reg\\nloc\\n?〒st　－\",\"ext　?\",\"\",\"\",\"\",\"\""},
-        {{{"adr;type=home", ";;a\\Nb\\\\n;;;;"}}, "\"　\",\"　\",\"様\",\"\",\"a\\Nb\\　\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"adr;type=home", ";;a\\Nb\\\\x;;;;"}}, "\"　\",\"　\",\"様\",\"\",\"a\\Nb\\x\",\"\",\"\",\"\",\"\",\"\""},
+        // Escaped commas and semicolons of the export print as themselves.
+        {{{"N", "山田\\;;太郎;;;"}, {"ADR;TYPE=HOME", ";北側\\, 2階;1-2-3\\, 北;;;;"}},
+         "\"　\",\"山田;　太郎\",\"様\",\"\",\"1-2-3, 北\",\"北側, 2階\",\"\",\"\",\"\",\"\""},
         {{{"ADR;TYPE=HOME;TYPE=PREF", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
         {{{"item1.ADR;TYPE=HOME", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
         // ソ and 表 end in byte 0x5C: with a following n they are no "\n".
@@ -118,6 +121,7 @@ TEST(DataKiridashi, PrintFlagsFromTheNote) {
         {"x;配偶者印刷: true", none},          // behind the first ";" of the note
         {"配偶者印刷: no 配偶者印刷: true", none},  // only the first marker counts
         {"子ども印刷: true", children},
+        {"配偶者印刷: true\\; 子ども印刷: true", both},  // an escaped ";" does not end the note
         {"子ども印刷:\\ntrue", none},          // the escape is two characters
         {"子ども印刷: true😀", children},      // an emoji no longer loses the whole note
         {"", none},
@@ -149,6 +153,8 @@ TEST(DataKiridashi, RelationScan) {
         {{{"item1.X-ABRELATEDNAMES", "母"}, {"item1.X-ABLabel", "_$!<Mother>!$_"}}, "\"\",\"\",\"\",\"\""},
         // The whole value of whatever line stands before the label.
         {{{"TEL", "03-1234;5678"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}}, "\"03-1234;5678\",\"\",\"\",\"\""},
+        {{{"item1.X-ABRELATEDNAMES", "花子\\, 一\\;\\\\n"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}},
+         "\"花子, 一;\\n\",\"\",\"\",\"\""},
         // Only the first line with a label key counts.
         {{{"item1.X-ABRELATEDNAMES", "a"}, {"item1.X-ABLabel", "_$!<Child>!$_"},
           {"item1.X-ABRELATEDNAMES", "b"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}},
