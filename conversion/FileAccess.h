@@ -32,6 +32,12 @@ std::string PathForMessage(const std::filesystem::path& path);
 // control characters and periods.
 std::string SystemErrorText(int code);
 
+// A name for the safe write's working file beside the destination: short
+// and of one length whatever the destination is called, so that a name near
+// the system's limit can still be written, and different on every call and
+// in every process. The file is still created exclusively.
+std::filesystem::path::string_type WorkingFileName();
+
 // Drops trailing blanks, control characters and periods.
 std::string TrimErrorText(std::string text);
 

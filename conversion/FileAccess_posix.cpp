@@ -89,14 +89,6 @@ bool WriteAll(int fd, std::string_view text) {
     return true;
 }
 
-// A name in the destination's folder that no other run picks.
-std::filesystem::path TemporaryBeside(const std::filesystem::path& destination, int attempt) {
-    std::filesystem::path name = destination;
-    name.replace_filename("." + destination.filename().native() + "." + std::to_string(::getpid()) + "-" +
-                          std::to_string(attempt) + ".tmp");
-    return name;
-}
-
 }  // namespace
 
 void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
@@ -127,7 +119,8 @@ void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
     std::filesystem::path temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = TemporaryBeside(target, attempt);
+        temporary = target;
+        temporary.replace_filename(WorkingFileName());
         fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) FailToCreate(path, errno);
     }

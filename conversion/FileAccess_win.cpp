@@ -108,8 +108,7 @@ void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
     HANDLE handle = INVALID_HANDLE_VALUE;
     for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
         temporary = path;
-        temporary.replace_filename(L"~" + path.filename().native() + L"." + std::to_wstring(GetCurrentProcessId()) +
-                                   L"-" + std::to_wstring(attempt) + L".tmp");
+        temporary.replace_filename(WorkingFileName());
         handle = CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) FailToCreate(path, GetLastError());

@@ -210,6 +210,15 @@ class ManifestTest(unittest.TestCase):
         # Version 6 of the common controls would give up the classic look.
         self.assertNotIn(b"Common-Controls", raw)
 
+    def test_both_programs_take_long_paths(self):
+        asm3 = "{urn:schemas-microsoft-com:asm.v3}"
+        ws = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
+        for name in ("Kartovo.manifest", "kartovo-convert.manifest"):
+            root = ET.fromstring(read(name))
+            found = root.findall(
+                f"{asm3}application/{asm3}windowsSettings/{ws}longPathAware")
+            self.assertEqual([e.text.strip() for e in found], ["true"], name)
+
 
 if __name__ == "__main__":
     unittest.main()

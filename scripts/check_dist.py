@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the download: the zip opens, holds what a user needs under names
-Explorer shows right, and neither program needs a DLL beyond Windows' own."""
+Explorer shows right, and neither program needs a DLL beyond Windows' own
+nor stops at 260-character paths."""
 import subprocess
 import sys
 import zipfile
@@ -23,6 +24,9 @@ def main() -> int:
     for exe in exes:
         extra = imports(exe) - SYSTEM_DLLS
         results.append((f"{exe} imports", f"needs {sorted(extra)}" if extra else None))
+        with open(exe, "rb") as program:
+            manifest = b"<longPathAware" in program.read()
+        results.append((f"{exe} manifest", None if manifest else "declares no long-path support"))
     with zipfile.ZipFile(zip_path) as archive:
         bad = archive.testzip()
         results.append(("zip integrity", f"corrupt entry {bad}" if bad else None))

@@ -146,6 +146,17 @@ TEST_F(RunTest, DestinationIsTheSourceItself) {
     EXPECT_EQ(Output(), kHeader + "\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 }
 
+TEST_F(RunTest, DestinationNamesUpToTheLimitAreWritten) {
+    test::WriteFile(host.source, "END:VCARD\r\n");
+    for (const std::size_t length : {250, 255}) {
+        host.destination = dir.path() / (std::string(length - 4, 'x') + ".csv");
+        EXPECT_EQ(Run(), "") << length;
+        EXPECT_EQ(Output(), kHeader + kEmptyRow);
+    }
+    // The source and the two CSV files; no working file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+}
+
 TEST_F(RunTest, MissingSourceFailsToOpen) {
     host.source = dir / "missing.vcf";
     const std::string failure = Run();
