@@ -1,6 +1,7 @@
 #include "Console.h"
 
 #include "Cp932Encoder.h"
+#include "Unicode.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -11,22 +12,20 @@
 
 namespace kartovo {
 
-void WriteText(std::FILE* stream, std::string_view cp932) {
+void WriteText(std::FILE* stream, std::string_view utf8) {
 #ifdef _WIN32
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
     if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
         std::fflush(stream);
-        std::wstring wide(cp932.size(), L'\0');
-        const int count = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), wide.data(),
-                                              static_cast<int>(wide.size()));
+        const std::u16string wide = Utf8ToUtf16(utf8);
         DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(count > 0 ? count : 0), &written, nullptr);
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
+    const std::string cp932 = Utf8ToCp932()(utf8);
     std::fwrite(cp932.data(), 1, cp932.size(), stream);
 #else
-    const std::string utf8 = Cp932ToUtf8(cp932);
     std::fwrite(utf8.data(), 1, utf8.size(), stream);
 #endif
     std::fflush(stream);

@@ -7,10 +7,10 @@
 
 namespace kartovo {
 
-// Writes CP932 texts to a console stream so that they read right: UTF-8 on
-// Linux, UTF-16 through the console API on a Windows console, and the CP932
-// bytes themselves when a Windows stream is redirected to a file.
-void WriteText(std::FILE* stream, std::string_view cp932);
+// Writes UTF-8 text to a console stream so that it reads right: as it is on
+// Linux, UTF-16 through the console API on a Windows console, and CP932
+// bytes when a Windows stream is redirected to a file.
+void WriteText(std::FILE* stream, std::string_view utf8);
 
 // Whether standard input is an interactive terminal.
 bool InputIsTerminal();

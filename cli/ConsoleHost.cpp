@@ -23,8 +23,6 @@ constexpr std::string_view kUsage =
     "  -y, --yes   変換先が既にあるとき、確認せずに上書きします\n"
     "  -h, --help  この説明を表示します\n";
 
-std::string Cp932(std::string_view utf8) { return Utf8ToCp932()(utf8); }
-
 template <typename Char>
 bool Is(const std::basic_string<Char>& arg, std::string_view ascii) {
     return arg.size() == ascii.size() && std::equal(arg.begin(), arg.end(), ascii.begin());
@@ -39,10 +37,10 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
     switch (kind) {
         case MessageKind::Error:
             succeeded_ = false;
-            io_.err(std::string(text) + "\n");
+            io_.err(Cp932ToUtf8(text) + "\n");
             return kResultOk;
         case MessageKind::Information:
-            io_.out(std::string(text) + "\n");
+            io_.out(Cp932ToUtf8(text) + "\n");
             return kResultOk;
         case MessageKind::Confirmation:
             break;
@@ -51,7 +49,7 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
     if (assumeYes_) return kResultYes;
     int answer = kResultNo;
     if (io_.inputIsTerminal()) {
-        io_.err(std::string(text) + " [y/N] ");
+        io_.err(Cp932ToUtf8(text) + " [y/N] ");
         const std::optional<std::string> line = io_.readLine();
         if (!line) io_.err("\n");
         if (line && (*line == "y" || *line == "Y")) answer = kResultYes;
@@ -66,7 +64,7 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, co
     std::vector<std::filesystem::path> paths;
     for (const auto& arg : args) {
         if (!optionsEnded && (Is(arg, "-h") || Is(arg, "--help"))) {
-            io.out(Cp932(kUsage));
+            io.out(kUsage);
             return 0;
         }
         if (!optionsEnded && (Is(arg, "-y") || Is(arg, "--yes"))) {
@@ -74,14 +72,14 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, co
         } else if (!optionsEnded && Is(arg, "--")) {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            io.err(Cp932("不明なオプションです: ") + NativeToCp932(arg) + "\n\n" + Cp932(kUsage));
+            io.err("不明なオプションです: " + NativeToUtf8(arg) + "\n\n" + std::string(kUsage));
             return 2;
         } else {
             paths.emplace_back(arg);
         }
     }
     if (paths.empty() || paths.size() > 2) {
-        io.err(Cp932(kUsage));
+        io.err(kUsage);
         return 2;
     }
     // An empty SOURCE stays empty, so the run reports the missing file itself.
@@ -93,7 +91,7 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, co
     try {
         converter.mainprocess();
     } catch (...) {
-        io.err(WithClosingPeriod(CurrentFailureMessage()) + "\n");
+        io.err(CurrentFailureText() + "\n");
         return 1;
     }
     return host.Succeeded() ? 0 : 1;

@@ -17,8 +17,8 @@ namespace kartovo {
 class ConsoleHost : public Host {
 public:
     struct Io {
-        std::function<void(std::string_view)> out;  // CP932 text for standard output
-        std::function<void(std::string_view)> err;  // CP932 text for standard error
+        std::function<void(std::string_view)> out;  // UTF-8 text for standard output
+        std::function<void(std::string_view)> err;  // UTF-8 text for standard error
         std::function<bool()> inputIsTerminal;
         std::function<std::optional<std::string>()> readLine;
     };

@@ -1,9 +1,26 @@
 #include "Failure.h"
 
 #include "Cp932.h"
+#include "Cp932Encoder.h"
 #include "Texts.h"
 
 namespace kartovo {
+
+Failure::Failure(std::string_view pattern, const MessageArgument& first, const MessageArgument& second) {
+    const MessageArgument* args[2] = {&first, &second};
+    ForEachPatternPart(
+        pattern,
+        [this](std::string_view text) {
+            message_.append(text);
+            shown_.append(Cp932ToUtf8(text));
+        },
+        [this, &args](int n) {
+            message_.append(args[n]->cp932);
+            shown_.append(args[n]->utf8);
+        });
+}
+
+std::string Failure::ShownText() const { return shown_.empty() ? Cp932ToUtf8(message_) : shown_; }
 
 std::string WithClosingPeriod(std::string_view text) {
     std::string out(text);
@@ -15,18 +32,25 @@ std::string WithClosingPeriod(std::string_view text) {
     return out;
 }
 
-std::string CurrentFailureMessage() {
+std::string CurrentFailureText() {
+    std::string message;
+    std::string shown;
     try {
         throw;
     } catch (const Failure& failure) {
-        return failure.Message();
+        message = failure.Message();
+        shown = failure.ShownText();
     } catch (const std::bad_alloc&) {
-        return std::string(texts::kOutOfMemory);
+        message = texts::kOutOfMemory;
     } catch (const std::exception& error) {
-        return error.what();
+        message = error.what();
     } catch (...) {
-        return {};
     }
+    if (shown.empty()) shown = Cp932ToUtf8(message);
+    // The period is decided on the CP932 form, whose characters stand one
+    // for one for the shown text's.
+    if (WithClosingPeriod(message).size() > message.size()) shown.push_back('.');
+    return shown;
 }
 
 }  // namespace kartovo

@@ -7,16 +7,30 @@
 
 namespace kartovo {
 
-// A failure that ends a run. Its message is CP932 text, shown to the user as
-// it stands (by the error display, or on the console).
+// A text that goes into a message in two forms: CP932, as the conversion
+// keeps every text, and UTF-8, which keeps characters CP932 lacks (a path's,
+// say) for the screen and the console.
+struct MessageArgument {
+    std::string cp932;
+    std::string utf8;
+};
+
+// A failure that ends a run. Its message is CP932 text; what the user is
+// shown is the same text in UTF-8, where a path keeps its own characters.
 class Failure : public std::exception {
 public:
     explicit Failure(std::string message) : message_(std::move(message)) {}
+    // Fills the placeholders of a CP932 pattern with the arguments, in both forms.
+    Failure(std::string_view pattern, const MessageArgument& first, const MessageArgument& second);
+
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& Message() const noexcept { return message_; }
+    // The message as UTF-8 text, for the screen.
+    std::string ShownText() const;
 
 private:
     std::string message_;
+    std::string shown_;  // empty: the message decoded
 };
 
 // The error display's closing period: added unless the text is empty or ends
@@ -25,9 +39,10 @@ private:
 // double-byte character counts as greater, so "。" is followed by one.
 std::string WithClosingPeriod(std::string_view text);
 
-// The message of the exception being handled, as CP932 text; call it only
-// inside a catch block. Failures give their own message, memory exhaustion a
-// Japanese one, and anything else its what() text.
-std::string CurrentFailureMessage();
+// What the user is shown for the exception being handled, as UTF-8 text
+// with the closing period; call it only inside a catch block. Failures give
+// their own message, memory exhaustion a Japanese one, and anything else its
+// what() text.
+std::string CurrentFailureText();
 
 }  // namespace kartovo

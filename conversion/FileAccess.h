@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace kartovo {
 
@@ -19,10 +20,23 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // with "ストリームへの書き込みエラー" when the writing fails.
 void WriteWholeFile(const std::filesystem::path& path, std::string_view text);
 
+using NativeString = std::filesystem::path::string_type;
+using NativeView = std::basic_string_view<std::filesystem::path::value_type>;
+
 // A native path or system text (UTF-16 on Windows, bytes meant as UTF-8
 // elsewhere) as CP932 text; characters without a CP932 form, and bytes that
 // are no UTF-8, show as "?".
-std::string NativeToCp932(std::basic_string_view<std::filesystem::path::value_type> native);
+std::string NativeToCp932(NativeView native);
+
+// The same as UTF-8 text for the screen and the console: every character
+// kept (a Linux name's bytes are taken as they are).
+std::string NativeToUtf8(NativeView native);
+
+// The path made absolute (resolved against the current folder).
+NativeString AbsolutePath(const std::filesystem::path& path);
+
+// The system's text for an error code, untrimmed.
+NativeString SystemErrorNative(int code);
 
 // The path made absolute, as CP932 text; characters without a CP932 form
 // show as "?".
@@ -32,13 +46,28 @@ std::string PathForMessage(const std::filesystem::path& path);
 // control characters and periods.
 std::string SystemErrorText(int code);
 
+// Fail with "ファイル %s は開けません。 %s " or "ファイル "%s" を作成できません。%s"
+// for the path and the system's error code; the shown text keeps the path's
+// own characters.
+[[noreturn]] void FailToOpen(const std::filesystem::path& path, int code);
+[[noreturn]] void FailToCreate(const std::filesystem::path& path, int code);
+
 // A name for the safe write's working file beside the destination: short
 // and of one length whatever the destination is called, so that a name near
 // the system's limit can still be written, and different on every call and
 // in every process. The file is still created exclusively.
-std::filesystem::path::string_type WorkingFileName();
+NativeString WorkingFileName();
 
-// Drops trailing blanks, control characters and periods.
-std::string TrimErrorText(std::string text);
+// Drops trailing blanks, control characters and periods. None of them can be
+// the second byte of a CP932 character, nor part of a UTF-8 or UTF-16 one.
+template <typename Char>
+std::basic_string<Char> TrimErrorText(std::basic_string<Char> text) {
+    while (!text.empty()) {
+        const auto last = static_cast<std::make_unsigned_t<Char>>(text.back());
+        if (last > ' ' && last != '.' && last != 0x7F) break;
+        text.pop_back();
+    }
+    return text;
+}
 
 }  // namespace kartovo

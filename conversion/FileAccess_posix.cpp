@@ -35,10 +35,6 @@ private:
     int fd_;
 };
 
-[[noreturn]] void FailToOpen(const std::filesystem::path& path, int code) {
-    throw Failure(FormatMessageText(texts::kCannotOpenFormat, PathForMessage(path), SystemErrorText(code)));
-}
-
 }  // namespace
 
 bool IsExistingFile(const std::filesystem::path& path) {
@@ -72,10 +68,6 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
 }
 
 namespace {
-
-[[noreturn]] void FailToCreate(const std::filesystem::path& path, int code) {
-    throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path), SystemErrorText(code)));
-}
 
 // Writes all of `text`; false when the system refuses any of it.
 bool WriteAll(int fd, std::string_view text) {
@@ -150,15 +142,15 @@ std::string NativeToCp932(std::string_view native) {
     return text;
 }
 
-std::string PathForMessage(const std::filesystem::path& path) {
+std::string NativeToUtf8(std::string_view native) { return std::string(native); }
+
+NativeString AbsolutePath(const std::filesystem::path& path) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error) absolute = path;
-    return NativeToCp932(absolute.lexically_normal().native());
+    return absolute.lexically_normal().native();
 }
 
-std::string SystemErrorText(int code) {
-    return TrimErrorText(NativeToCp932(std::strerror(code)));
-}
+NativeString SystemErrorNative(int code) { return std::strerror(code); }
 
 }  // namespace kartovo

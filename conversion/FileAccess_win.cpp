@@ -8,6 +8,7 @@
 #include "Cp932Encoder.h"
 #include "Failure.h"
 #include "Texts.h"
+#include "Unicode.h"
 
 namespace kartovo {
 namespace {
@@ -31,11 +32,6 @@ public:
 private:
     HANDLE handle_;
 };
-
-[[noreturn]] void FailToOpen(const std::filesystem::path& path, DWORD code) {
-    throw Failure(FormatMessageText(texts::kCannotOpenFormat, PathForMessage(path),
-                                    SystemErrorText(static_cast<int>(code))));
-}
 
 // ReadFile and WriteFile count in DWORD.
 constexpr DWORD kMaxChunk = 1u << 30;
@@ -71,11 +67,6 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
 }
 
 namespace {
-
-[[noreturn]] void FailToCreate(const std::filesystem::path& path, DWORD code) {
-    throw Failure(FormatMessageText(texts::kCannotCreateFormat, PathForMessage(path),
-                                    SystemErrorText(static_cast<int>(code))));
-}
 
 bool WriteAll(HANDLE file, std::string_view text) {
     std::size_t done = 0;
@@ -140,27 +131,31 @@ std::string NativeToCp932(std::wstring_view native) {
     return out;
 }
 
-std::string PathForMessage(const std::filesystem::path& path) {
-    const std::wstring& given = path.native();
-    DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return NativeToCp932(given);
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return NativeToCp932(given);
-    full.resize(length);
-    return NativeToCp932(full);
+std::string NativeToUtf8(std::wstring_view native) {
+    return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(native.data()), native.size()));
 }
 
-std::string SystemErrorText(int code) {
+NativeString AbsolutePath(const std::filesystem::path& path) {
+    const std::wstring& given = path.native();
+    const DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return given;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return given;
+    full.resize(length);
+    return full;
+}
+
+NativeString SystemErrorNative(int code) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
         static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0,
         nullptr);
-    std::string text;
-    if (length != 0 && buffer != nullptr) text = NativeToCp932(std::wstring_view(buffer, length));
+    std::wstring text;
+    if (length != 0 && buffer != nullptr) text.assign(buffer, length);
     if (buffer != nullptr) LocalFree(buffer);
-    return TrimErrorText(std::move(text));
+    return text;
 }
 
 }  // namespace kartovo

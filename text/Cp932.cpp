@@ -79,21 +79,10 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 std::string FormatMessageText(std::string_view pattern, std::string_view first, std::string_view second) {
     const std::string_view args[2] = {first, second};
-    std::size_t used = 0;
     std::string out;
-    std::size_t i = 0;
-    while (i < pattern.size()) {
-        const bool placeholder = pattern[i] == '%' && i + 1 < pattern.size() &&
-                                 (pattern[i + 1] == 's' || pattern[i + 1] == 'd') && used < 2;
-        if (placeholder) {
-            out.append(args[used++]);
-            i += 2;
-            continue;
-        }
-        const std::size_t next = NextCharPos(pattern, i);
-        out.append(pattern.substr(i, next - i));
-        i = next;
-    }
+    ForEachPatternPart(
+        pattern, [&out](std::string_view text) { out.append(text); },
+        [&out, &args](int n) { out.append(args[n]); });
     return out;
 }
 

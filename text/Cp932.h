@@ -35,6 +35,29 @@ std::size_t FindOnBoundary(std::string_view text, std::string_view needle, std::
 // inserted text not searched again) that starts on a character boundary.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
+// Walks a message pattern of CP932 text: `literal` gets each run of the
+// pattern's own text, `placeholder` the number (0, then 1) of each of the
+// first two "%s" or "%d", in order.
+template <typename Literal, typename Placeholder>
+void ForEachPatternPart(std::string_view pattern, Literal&& literal, Placeholder&& placeholder) {
+    int used = 0;
+    std::size_t runStart = 0;
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        const bool isPlaceholder = pattern[i] == '%' && i + 1 < pattern.size() &&
+                                   (pattern[i + 1] == 's' || pattern[i + 1] == 'd') && used < 2;
+        if (!isPlaceholder) {
+            i = NextCharPos(pattern, i);
+            continue;
+        }
+        if (i > runStart) literal(pattern.substr(runStart, i - runStart));
+        placeholder(used++);
+        i += 2;
+        runStart = i;
+    }
+    if (runStart < pattern.size()) literal(pattern.substr(runStart));
+}
+
 // Replaces each "%s" or "%d" of a message pattern with the next argument.
 std::string FormatMessageText(std::string_view pattern, std::string_view first,
                               std::string_view second = {});

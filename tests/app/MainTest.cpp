@@ -421,15 +421,17 @@ TEST_F(ConversionThroughTheWindowTest, OverwriteQuestion) {
 }
 
 TEST_F(ConversionThroughTheWindowTest, FailureIsShownAndTheWindowGoesOn) {
-    ChooseSource(dir / "missing.vcf");
+    const std::filesystem::path missing = dir / "한국🙂" / "missing.vcf";
+    ChooseSource(missing);
     Click(form.Button1, {Answer(said, IDOK)});
     ASSERT_EQ(said.size(), 1u);
     EXPECT_EQ(said[0].caption, L"Kartovo");
-    EXPECT_EQ(said[0].text.rfind(L"ファイル ", 0), 0u);
+    EXPECT_EQ(said[0].text.rfind(L"ファイル " + missing.native() + L" は開けません。 ", 0), 0u);  // the path as it is
     EXPECT_EQ(said[0].text.back(), L' ');  // a text ending in a blank gets no period
 
     // The next press starts a fresh run.
-    test::WriteFile(dir / "missing.vcf", "END:VCARD\r\nEND:VCARD\r\n");
+    std::filesystem::create_directory(missing.parent_path());
+    test::WriteFile(missing, "END:VCARD\r\nEND:VCARD\r\n");
     said.clear();
     Click(form.Button1, {Answer(said, IDOK)});
     EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"2件の連絡先を変換しました"}}));

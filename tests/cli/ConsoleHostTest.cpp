@@ -4,6 +4,7 @@
 
 #include "Cp932Encoder.h"
 #include "Failure.h"
+#include "FileAccess.h"
 #include "TestSupport.h"
 
 namespace kartovo {
@@ -17,8 +18,8 @@ struct FakeConsole {
 
     ConsoleHost::Io Io() {
         return {
-            [this](std::string_view text) { out += Cp932ToUtf8(text); },
-            [this](std::string_view text) { err += Cp932ToUtf8(text); },
+            [this](std::string_view text) { out += text; },
+            [this](std::string_view text) { err += text; },
             [this] { return terminal; },
             [this]() -> std::optional<std::string> {
                 if (input.empty()) return std::nullopt;
@@ -112,6 +113,12 @@ TEST(RunConverter, FailuresGoToStandardErrorWithStatusOne) {
     EXPECT_EQ(console.out, "");
     EXPECT_EQ(console.err.rfind("ファイル ", 0), 0u) << console.err;
     EXPECT_EQ(console.err.substr(console.err.size() - 2), " \n");  // no period after the closing blank
+
+    // A path shows its own characters, also those CP932 lacks.
+    FakeConsole foreign;
+    EXPECT_EQ(RunConverter(ArgsOf({dir / "한국🙂" / "k.vcf"}), foreign.Io()), 1);
+    EXPECT_NE(foreign.err.find(NativeToUtf8((dir / "한국🙂" / "k.vcf").native())), std::string::npos) << foreign.err;
+    EXPECT_NE(foreign.err.find("한국🙂"), std::string::npos);
 
     FakeConsole empty;
     EXPECT_EQ(RunConverter(ArgsOf({""}), empty.Io()), 1);

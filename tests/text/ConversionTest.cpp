@@ -2,6 +2,7 @@
 
 #include "Cp932Encoder.h"
 #include "TestSupport.h"
+#include "Unicode.h"
 #include "Utf8.h"
 
 namespace kartovo {
@@ -110,6 +111,37 @@ TEST(Cp932ToUtf8, RoundTripsAndMarksBadBytes) {
     // Windows shows such a byte as its own default character instead.
     EXPECT_EQ(Cp932ToUtf8(Bytes({'a', 0x81})), "a?");  // a lead byte without its second byte
 #endif
+}
+
+}  // namespace
+}  // namespace kartovo
+
+namespace kartovo {
+namespace {
+
+TEST(Utf16ToUtf8, KeepsEveryCharacterAndReplacesWhatIsMalformed) {
+    struct Case {
+        std::u16string units;
+        std::string utf8;
+        bool roundTrips;
+    };
+    const Case cases[] = {
+        {u"", "", true},
+        {u"C:\\한국🙂\\連絡先.vcf", "C:\\한국🙂\\連絡先.vcf", true},
+        {u"a\xD83D", "a\xEF\xBF\xBD", false},  // a lone surrogate
+        {u"\xDE00z", "\xEF\xBF\xBDz", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Utf16ToUtf8(c.units), c.utf8);
+        if (c.roundTrips) {
+            EXPECT_EQ(Utf8ToUtf16(c.utf8), c.units);
+        }
+    }
+    // Bytes that start no well-formed character, overlong and surrogate forms.
+    for (const std::string bad : {"\xFF", "\xC0\xAF", "\xED\xA0\x80", "\xE5\xB1", "\xF4\x90\x80\x80"}) {
+        EXPECT_EQ(Utf8ToUtf16("a" + bad + "b").substr(0, 2), u"a\xFFFD") << test::Hex(bad);
+        EXPECT_EQ(Utf8ToUtf16("a" + bad + "b").back(), u'b');
+    }
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+#pragma once
+// Strict UTF-8 and UTF-16 for what screens and consoles show: messages that
+// name a path keep the path's own characters, also those CP932 lacks.
+// (The address book's own UTF-8 is read by DecodeUtf8's lenient rules.)
+
+#include <string>
+#include <string_view>
+
+namespace kartovo {
+
+// A lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view units);
+
+// A byte that starts no well-formed character becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
+}  // namespace kartovo
