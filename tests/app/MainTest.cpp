@@ -386,7 +386,7 @@ TEST_F(ConversionThroughTheWindowTest, ConvertsADroppedFile) {
     std::filesystem::copy_file(std::filesystem::path(KARTOVO_SOURCE_DIR) / "samples" / "contacts.vcf", source);
     ChooseSource(source);
     Click(form.Button1, {Answer(said, IDOK)});
-    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"4件の連絡先を変換しました"}}));
+    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"5件の連絡先を変換しました"}}));
     EXPECT_EQ(test::ReadFile(dir / "連絡先.csv"),
               test::ReadFile(std::filesystem::path(KARTOVO_SOURCE_DIR) / "tests" / "data" / "contacts.csv"));
 }
