@@ -9,16 +9,27 @@ namespace {
 
 constexpr char kBackslash = '\\';
 
-// Most components hold no backslash, and are left as they are.
-void Unescape(std::string* component) {
-    if (component != nullptr && component->find(kBackslash) != std::string::npos) {
-        *component = UnescapeText(*component);
+// Whether a backslash in the text is followed by one of the three escaped
+// characters. A second byte 0x5C may pass for a backslash here; that only
+// costs the full pass, which steps whole characters.
+bool MayHoldEscape(std::string_view text) {
+    for (std::size_t i = text.find(kBackslash); i != std::string_view::npos && i + 1 < text.size();
+         i = text.find(kBackslash, i + 1)) {
+        const char next = text[i + 1];
+        if (next == kBackslash || next == ',' || next == ';') return true;
     }
+    return false;
+}
+
+// Most components hold no escape, and are left as they are.
+void Unescape(std::string* component) {
+    if (component != nullptr && MayHoldEscape(*component)) *component = UnescapeText(*component);
 }
 
 }  // namespace
 
 std::string UnescapeText(std::string_view text) {
+    if (!MayHoldEscape(text)) return std::string(text);
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -68,7 +79,7 @@ bool ComponentReader::Read(std::string* component) {
     } else {
         const std::size_t stop = PlainEnd();
         if (component != nullptr) component->assign(value_.substr(pos_, stop - pos_));
-        Unescape(component);
+        if (escaped_) Unescape(component);
         pos_ = stop;
     }
     if (pos_ < value_.size() && value_[pos_] == ';') {
@@ -94,7 +105,7 @@ void ComponentReader::ReadQuoted(std::string* component) {
         if (pos_ < value_.size() && component != nullptr) component->append(value_.substr(pos_));
         pos_ = value_.size();
     }
-    Unescape(component);  // after the quote pairs are reduced
+    if (escaped_) Unescape(component);  // after the quote pairs are reduced
 }
 
 void SplitComponents(std::string_view value, StringList& components) {

@@ -1,12 +1,15 @@
 #include "Converter.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
 
 #include "Components.h"
 #include "Cp932.h"
 #include "FileAccess.h"
 #include "SourceLines.h"
 #include "Texts.h"
+#include "Utf8.h"
 
 namespace kartovo {
 namespace {
@@ -20,21 +23,35 @@ constexpr std::string_view kFieldSeparator = "\",\"";
 // only through an overlong form in the source; it becomes a blank, since
 // label programs read the file a line at a time and would cut the row.
 void AppendFieldText(std::string& row, std::string_view text) {
-    for (std::size_t special; (special = text.find_first_of("\"\r\n")) != std::string_view::npos;
-         text.remove_prefix(special + 1)) {
-        row.append(text.substr(0, special));
-        row.append(text[special] == '"' ? "\"\"" : " ");
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '"' && c != '\r' && c != '\n') continue;
+        row.append(text.substr(done, i - done));
+        row.append(c == '"' ? "\"\"" : " ");
+        done = i + 1;
     }
-    row.append(text);
+    row.append(text.substr(done));
 }
 
-const std::array<std::string, 10>& RelationLabelKeys() {
-    static const std::array<std::string, 10> keys = [] {
-        std::array<std::string, 10> made;
-        for (std::size_t i = 0; i < made.size(); ++i) made[i] = "item" + std::to_string(i + 1) + ".X-ABLabel";
-        return made;
-    }();
-    return keys;
+// The keys a row reads. Only the first line with each of them, and the line
+// just before each label line, can ever be read; the other lines of a
+// contact are not kept, so a contact of millions of lines costs no memory.
+constexpr std::string_view kReadKeys[] = {
+    "X-PHONETIC-LAST-NAME", "X-PHONETIC-FIRST-NAME", "N", "ADR;TYPE=HOME", "NOTE",
+    "item1.X-ABLabel", "item2.X-ABLabel", "item3.X-ABLabel", "item4.X-ABLabel", "item5.X-ABLabel",
+    "item6.X-ABLabel", "item7.X-ABLabel", "item8.X-ABLabel", "item9.X-ABLabel", "item10.X-ABLabel",
+};
+constexpr std::size_t kFirstLabelKey = 5;
+// The relation labels, scanned in item order.
+constexpr std::span<const std::string_view> kRelationLabelKeys = std::span(kReadKeys).subspan(kFirstLabelKey);
+
+// Index into kReadKeys of a converted key, or -1.
+int ReadKeyIndex(std::string_view key) {
+    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) {
+        if (kReadKeys[i].size() == key.size() && EqualsIgnoreCase(kReadKeys[i], key)) return static_cast<int>(i);
+    }
+    return -1;
 }
 
 // Releases the run's lists on every way out of it.
@@ -68,25 +85,21 @@ void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, St
     convert.AppendTo(line.substr(colon + 1), values.NewEntry());
 }
 
-bool IsEndOfCard(std::string_view line, Utf8ToCp932& convert) {
-    // Each character of the result takes at most four source bytes, so a
-    // longer line cannot become the nine bytes of END:VCARD.
-    // An ASCII line converts to itself.
-    constexpr std::size_t kLongestMatch = texts::kEndOfCard.size() * 4;
+bool IsEndOfCard(std::string_view line) {
     if (line == texts::kEndOfCard) return true;
-    return line.size() <= kLongestMatch && !IsAscii(line) && convert(line) == texts::kEndOfCard;
-}
-
-std::string JoinCsvLines(const StringList& lines) {
-    std::size_t size = 0;
-    for (const std::string& line : lines.Items()) size += line.size() + 2;
-    std::string text;
-    text.reserve(size);
-    for (const std::string& line : lines.Items()) {
-        text.append(line);
-        text.append("\r\n");
-    }
-    return text;
+    // Each character of the result takes at most four source bytes, so a
+    // longer line cannot become the nine bytes of END:VCARD; an ASCII line
+    // converts to itself.
+    if (line.size() > texts::kEndOfCard.size() * 4 || IsAscii(line)) return false;
+    // Only an ASCII unit converts to an ASCII byte other than "?", so the
+    // decoded units decide, with no need to convert them.
+    std::size_t matched = 0;
+    bool same = true;
+    const bool decoded = DecodeUtf8(line, [&](char16_t unit) {
+        same = same && matched < texts::kEndOfCard.size() && unit == static_cast<char16_t>(texts::kEndOfCard[matched]);
+        ++matched;
+    });
+    return decoded && same && matched == texts::kEndOfCard.size();
 }
 
 bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
@@ -111,42 +124,50 @@ std::string Converter::LoadField(std::string_view key, int n) const { return Com
 
 void Converter::DataKiridashi() {
     RowText.clear();
-    const auto field = [this](std::string_view text) {
-        RowText.append(kFieldSeparator);
-        AppendFieldText(RowText, text);
-    };
-
-    // Each key is looked up once; its components are then read from the value.
-    const std::string_view name = FirstValue("N");
-    const std::string_view home = FirstValue("ADR;TYPE=HOME");
-
     RowText.push_back('"');
+    AppendReading();
+    AppendName();
+    AppendAddress();
+    AppendJointNames();
+    RowText.push_back('"');
+    CsvList.Add(RowText);
+}
+
+void Converter::AppendField(std::string_view text) {
+    RowText.append(kFieldSeparator);
+    AppendFieldText(RowText, text);
+}
+
+void Converter::AppendReading() {
     AppendFieldText(RowText, LoadField("X-PHONETIC-LAST-NAME", 1));
     AppendFieldText(RowText, texts::kIdeographicSpace);
     AppendFieldText(RowText, LoadField("X-PHONETIC-FIRST-NAME", 1));
+}
 
-    field(ComponentAt(name, 1));
+void Converter::AppendName() {
+    SplitComponents(FirstValue("N"), parts_);
+    AppendField(Part(1));
     AppendFieldText(RowText, texts::kIdeographicSpace);
-    AppendFieldText(RowText, ComponentAt(name, 2));
+    AppendFieldText(RowText, Part(2));
+    const std::string_view honorific = Part(5);
+    AppendField(honorific.empty() ? texts::kDefaultHonorific : honorific);
+}
 
-    const std::string honorific = ComponentAt(name, 5);
-    field(honorific.empty() ? texts::kDefaultHonorific : std::string_view(honorific));
+void Converter::AppendAddress() {
+    SplitComponents(FirstValue("ADR;TYPE=HOME"), parts_);
+    AppendField(ReplaceAll(Part(6), texts::kPostalMark, ""));
+    AppendField(Part(5));
+    AppendFieldText(RowText, Part(4));
+    AppendFieldText(RowText, ReplaceAll(ReplaceAll(Part(3), texts::kEscapedLineBreak, texts::kIdeographicSpace), "?",
+                                        texts::kFullwidthHyphen));
+    AppendField(ReplaceAll(Part(2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
+}
 
-    field(ReplaceAll(ComponentAt(home, 6), texts::kPostalMark, ""));
-
-    const std::string street = ReplaceAll(
-        ReplaceAll(ComponentAt(home, 3), texts::kEscapedLineBreak, texts::kIdeographicSpace), "?",
-        texts::kFullwidthHyphen);
-    field(ComponentAt(home, 5));
-    AppendFieldText(RowText, ComponentAt(home, 4));
-    AppendFieldText(RowText, street);
-
-    field(ReplaceAll(ComponentAt(home, 2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
-
+void Converter::AppendJointNames() {
     // Slot 0 is the spouse, 1 to 3 the children in item order.
     std::array<std::string, 4> related;
     std::size_t nextChild = 1;
-    for (const std::string& labelKey : RelationLabelKeys()) {
+    for (const std::string_view labelKey : kRelationLabelKeys) {
         const int label = KeyList.IndexOf(labelKey);
         if (label < 0) continue;
         const std::string& text = ValueList.At(label);
@@ -167,80 +188,59 @@ void Converter::DataKiridashi() {
     const std::string note = LoadField("NOTE", 1);
     const bool printSpouse = MarkerSaysTrue(note, texts::kSpouseMarker);
     const bool printChildren = MarkerSaysTrue(note, texts::kChildrenMarker);
-    field(printSpouse ? std::string_view(related[0]) : std::string_view());
+    AppendField(printSpouse ? std::string_view(related[0]) : std::string_view());
     for (std::size_t slot = 1; slot < related.size(); ++slot) {
-        field(printChildren ? std::string_view(related[slot]) : std::string_view());
+        AppendField(printChildren ? std::string_view(related[slot]) : std::string_view());
     }
-    RowText.push_back('"');
-    CsvList.Add(RowText);
 }
 
-namespace {
-
-// The keys a row reads. Only the first line with each of them, and the line
-// just before each label line, can ever be read; the other lines of a
-// contact are not kept, so a contact of millions of lines costs no memory.
-constexpr std::string_view kReadKeys[] = {
-    "X-PHONETIC-LAST-NAME", "X-PHONETIC-FIRST-NAME", "N", "ADR;TYPE=HOME", "NOTE",
-    "item1.X-ABLabel", "item2.X-ABLabel", "item3.X-ABLabel", "item4.X-ABLabel", "item5.X-ABLabel",
-    "item6.X-ABLabel", "item7.X-ABLabel", "item8.X-ABLabel", "item9.X-ABLabel", "item10.X-ABLabel",
-};
-constexpr std::size_t kFirstLabelKey = 5;
-
-// Index into kReadKeys of a converted key, or -1.
-int ReadKeyIndex(std::string_view key) {
-    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) {
-        if (kReadKeys[i].size() == key.size() && EqualsIgnoreCase(kReadKeys[i], key)) return static_cast<int>(i);
-    }
-    return -1;
+std::string_view Converter::Part(int n) const {
+    return n <= parts_.Count() ? std::string_view(parts_.At(n - 1)) : std::string_view();
 }
-
-}  // namespace
 
 long long Converter::ConvertText(std::string_view source) {
+    SourceLines lines(source);
+    return ConvertText(lines);
+}
+
+long long Converter::ConvertText(SourceLines& lines) {
     CsvList.Add(texts::kHeaderRow);
     long long count = 0;
     Utf8ToCp932 convert;
-    SourceLines lines(source);
-    std::string_view line;
-    std::string key;
+    std::string converted;
     std::array<bool, std::size(kReadKeys)> seen{};
-    // The line before, raw. A view into the source stays valid; a joined
-    // line is taken over from the reader, whose buffer the next read reuses.
-    std::string_view previous;
-    std::string previousJoined;
-    bool havePrevious = false;
+    bool previousInCard = false;  // the line before belongs to this contact
     bool previousKept = false;
+    std::string_view line;
     while (lines.Next(line)) {
-        if (IsEndOfCard(line, convert)) {
+        if (IsEndOfCard(line)) {
             DataKiridashi();
             KeyList.Clear();
             ValueList.Clear();
             seen.fill(false);
-            havePrevious = false;
+            previousInCard = false;
             ++count;
             continue;
         }
-        key.clear();
-        convert.AppendTo(line.substr(0, line.find(':') == std::string_view::npos ? 0 : line.find(':')), key);
+        const std::size_t colon = line.find(':');
+        const std::string_view rawKey = colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
+        std::string_view key = rawKey;  // ASCII converts to itself
+        if (!IsAscii(rawKey)) {
+            converted.clear();
+            convert.AppendTo(rawKey, converted);
+            key = converted;
+        }
         const int read = ReadKeyIndex(key);
         const bool kept = read >= 0 && !seen[static_cast<std::size_t>(read)];
         if (kept) {
             seen[static_cast<std::size_t>(read)] = true;
             // A label's name is the line before it, whatever that line is.
-            if (static_cast<std::size_t>(read) >= kFirstLabelKey && havePrevious && !previousKept) {
-                StoreLine(previous, convert, KeyList, ValueList);
+            if (static_cast<std::size_t>(read) >= kFirstLabelKey && previousInCard && !previousKept) {
+                StoreLine(lines.Previous(), convert, KeyList, ValueList);
             }
             StoreLine(line, convert, KeyList, ValueList);
         }
-        const bool inSource = line.data() >= source.data() && line.data() + line.size() <= source.data() + source.size();
-        if (inSource || line.empty()) {
-            previous = line;
-        } else {
-            lines.KeepLastJoined(previousJoined);
-            previous = previousJoined;
-        }
-        havePrevious = true;
+        previousInCard = true;
         previousKept = kept;
     }
     return count;
@@ -267,11 +267,13 @@ void Converter::mainprocess() {
 
     long long count = 0;
     {
-        const std::string source = ReadWholeFile(host_.SourcePath());
-        count = ConvertText(source);
-    }  // the source bytes are freed before the CSV text is made
+        // Read a piece at a time: the file is never held whole.
+        SourceFile source(host_.SourcePath());
+        SourceLines lines([&source](char* into, std::size_t room) { return source.Read(into, room); });
+        count = ConvertText(lines);
+    }  // the source is closed before the CSV is written, which may replace it
 
-    WriteWholeFile(host_.DestinationPath(), JoinCsvLines(CsvList));
+    WriteWholeFile(host_.DestinationPath(), CsvList.Blocks());
     const std::string message = std::to_string(count) + std::string(texts::kConvertedSuffix);
     host_.ShowMessage(MessageKind::Information, message, MessageButtons::Ok);
 }

@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "Cp932Encoder.h"
+#include "CsvLines.h"
 #include "Host.h"
+#include "SourceLines.h"
 #include "StringList.h"
 
 namespace kartovo {
@@ -20,8 +22,9 @@ public:
     void mainprocess();
 
     // The middle of a run: the header and one row per contact of the source
-    // bytes into CsvList (the store is left holding any unfinished contact).
+    // lines into CsvList (the store is left holding any unfinished contact).
     // Returns the number of contacts.
+    long long ConvertText(SourceLines& lines);
     long long ConvertText(std::string_view source);
 
     // Builds the row of the contact held in KeyList / ValueList into RowText
@@ -35,11 +38,23 @@ public:
     std::string RowText;
     StringList KeyList;
     StringList ValueList;
-    StringList CsvList;
+    CsvLines CsvList;
 
 private:
     // The value of the first stored line with `key`, or the empty text.
     std::string_view FirstValue(std::string_view key) const;
+
+    // The row's steps, left to right.
+    void AppendReading();
+    void AppendName();
+    void AppendAddress();
+    void AppendJointNames();
+    // The separator and a field's text.
+    void AppendField(std::string_view text);
+    // Component n (from 1) of the value last split into parts_, or the empty text.
+    std::string_view Part(int n) const;
+
+    StringList parts_;  // reused for each value split
 
     Host& host_;
 };
@@ -49,10 +64,7 @@ private:
 void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values);
 
 // Whether the raw line, converted as a whole, is exactly "END:VCARD".
-bool IsEndOfCard(std::string_view line, Utf8ToCp932& convert);
-
-// The CSV file's bytes: every entry followed by CR LF.
-std::string JoinCsvLines(const StringList& lines);
+bool IsEndOfCard(std::string_view line);
 
 // Whether the text after a print marker in a note says "true": the first
 // occurrence of the marker, one character skipped, then exactly "true",

@@ -1,24 +1,40 @@
 #pragma once
 // The only unit of the conversion that talks to the file system.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 namespace kartovo {
 
 // True when the path exists and is not a folder.
 bool IsExistingFile(const std::filesystem::path& path);
 
-// The whole file, read while others may read it but not write it.
-// Fails with "ファイル %s は開けません。 %s ".
-std::string ReadWholeFile(const std::filesystem::path& path);
+// A file open for reading while others may read it but not write it. Both
+// opening and reading fail with "ファイル %s は開けません。 %s ".
+class SourceFile {
+public:
+    explicit SourceFile(const std::filesystem::path& path);
+    ~SourceFile();
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
 
-// Creates or empties the file and writes the text. Fails with
+    // Reads up to `room` bytes into `into`; 0 at the end of the file.
+    std::size_t Read(char* into, std::size_t room);
+
+private:
+    std::filesystem::path path_;
+    std::intptr_t handle_;  // the descriptor, or the HANDLE on Windows
+};
+
+// Creates or empties the file and writes the text, given as blocks to be
+// written one after the other. Fails with
 // "ファイル "%s" を作成できません。%s" when the file cannot be created, and
 // with "ストリームへの書き込みエラー" when the writing fails.
-void WriteWholeFile(const std::filesystem::path& path, std::string_view text);
+void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::string>& text);
 
 using NativeString = std::filesystem::path::string_type;
 using NativeView = std::basic_string_view<std::filesystem::path::value_type>;

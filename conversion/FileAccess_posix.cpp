@@ -42,48 +42,47 @@ bool IsExistingFile(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) FailToOpen(path, errno);
+SourceFile::SourceFile(const std::filesystem::path& path)
+    : path_(path), handle_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (handle_ < 0) FailToOpen(path_, errno);
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0) FailToOpen(path, errno);
-    if (S_ISDIR(info.st_mode)) FailToOpen(path, EISDIR);
-
-    std::string bytes;
-    // The size is a hint only: a file may grow while it is read, or report 0.
-    bytes.resize(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0) + 1);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
-        const ssize_t n = ::read(file.get(), bytes.data() + used, bytes.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            FailToOpen(path, errno);
-        }
-        if (n == 0) break;
-        used += static_cast<std::size_t>(n);
+    const int fd = static_cast<int>(handle_);
+    const int code = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+    if (code != 0) {
+        ::close(fd);
+        FailToOpen(path_, code);
     }
-    bytes.resize(used);  // no shrink_to_fit: it would copy the whole file once more
-    return bytes;
+}
+
+SourceFile::~SourceFile() { ::close(static_cast<int>(handle_)); }
+
+std::size_t SourceFile::Read(char* into, std::size_t room) {
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(handle_), into, room);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno != EINTR) FailToOpen(path_, errno);
+    }
 }
 
 namespace {
 
 // Writes all of `text`; false when the system refuses any of it.
-bool WriteAll(int fd, std::string_view text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
+bool WriteAll(int fd, const std::vector<std::string>& text) {
+    for (const std::string& block : text) {
+        std::size_t done = 0;
+        while (done < block.size()) {
+            const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
     }
     return true;
 }
 
 }  // namespace
 
-void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
+void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::string>& text) {
     struct stat existing {};
     const bool exists = ::stat(path.c_str(), &existing) == 0;
     // Devices and pipes have no old content to keep, and must not be

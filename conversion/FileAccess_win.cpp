@@ -43,45 +43,42 @@ bool IsExistingFile(const std::filesystem::path& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) FailToOpen(path, GetLastError());
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) FailToOpen(path, GetLastError());
+SourceFile::SourceFile(const std::filesystem::path& path)
+    : path_(path),
+      handle_(reinterpret_cast<std::intptr_t>(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
+    if (reinterpret_cast<HANDLE>(handle_) == INVALID_HANDLE_VALUE) FailToOpen(path_, static_cast<int>(GetLastError()));
+}
 
-    std::string bytes;
-    // The size is a hint only: a file may grow while it is read.
-    bytes.resize(static_cast<std::size_t>(size.QuadPart > 0 ? size.QuadPart : 0) + 1);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - used, kMaxChunk));
-        DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data() + used, want, &got, nullptr)) FailToOpen(path, GetLastError());
-        if (got == 0) break;
-        used += got;
+SourceFile::~SourceFile() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+
+std::size_t SourceFile::Read(char* into, std::size_t room) {
+    DWORD got = 0;
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(room, kMaxChunk));
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), into, want, &got, nullptr)) {
+        FailToOpen(path_, static_cast<int>(GetLastError()));
     }
-    bytes.resize(used);  // no shrink_to_fit: it would copy the whole file once more
-    return bytes;
+    return got;
 }
 
 namespace {
 
-bool WriteAll(HANDLE file, std::string_view text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, kMaxChunk));
-        DWORD written = 0;
-        if (!WriteFile(file, text.data() + done, want, &written, nullptr) || written == 0) return false;
-        done += written;
+bool WriteAll(HANDLE file, const std::vector<std::string>& text) {
+    for (const std::string& block : text) {
+        std::size_t done = 0;
+        while (done < block.size()) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(block.size() - done, kMaxChunk));
+            DWORD written = 0;
+            if (!WriteFile(file, block.data() + done, want, &written, nullptr) || written == 0) return false;
+            done += written;
+        }
     }
     return true;
 }
 
 }  // namespace
 
-void WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
+void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::string>& text) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         // Refuse early what the replacing would refuse late: a folder, a

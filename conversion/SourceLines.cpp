@@ -2,48 +2,142 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace kartovo {
 namespace {
 
-bool IsFoldBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr std::uint64_t kNowhere = std::numeric_limits<std::uint64_t>::max();
+
+// The first CR or LF in [p, end), or end. One pass for both bytes: a file
+// may end its lines with either or both.
+const char* FindLineBreak(const char* p, const char* end) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+        if (found != 0) return p + __builtin_ctz(static_cast<unsigned>(found));
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n') ++p;
+    return p;
+}
 
 }  // namespace
 
-SourceLines::SourceLines(std::string_view bytes) : text_(bytes.substr(0, bytes.find('\0'))) {}
+SourceLines::SourceLines(std::string_view bytes)
+    : data_(bytes.data()), end_(std::min(bytes.find('\0'), bytes.size())) {}
 
-std::size_t SourceLines::Next(char byte, std::size_t& cached) const {
-    if (!searched_ || cached < read_) {
-        const void* found = std::memchr(text_.data() + read_, byte, text_.size() - read_);
-        cached = found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
-                                  : text_.size();
+SourceLines::SourceLines(Reader read, std::size_t firstCapacity)
+    : readMore_(std::move(read)),
+      storage_(new char[std::max<std::size_t>(firstCapacity, 1)]),
+      capacity_(std::max<std::size_t>(firstCapacity, 1)),
+      data_(storage_.get()),
+      ended_(false) {}
+
+std::string_view SourceLines::View(const Span& span) const {
+    switch (span.kind) {
+        case Span::Kind::Raw: return Bytes(span.start, span.start + span.length);
+        case Span::Kind::Joined: return joined_[span.joined];
+        case Span::Kind::None: break;
     }
-    return cached;
+    return {};
 }
 
-std::string_view SourceLines::RawLine() {
-    const std::size_t start = read_;
-    const std::size_t cr = Next('\r', nextCr_);
-    const std::size_t lf = Next('\n', nextLf_);
-    searched_ = true;
-    const std::size_t stop = std::min(cr, lf);
-    read_ = stop;
-    if (read_ < text_.size() && text_[read_] == '\r') ++read_;
-    if (read_ < text_.size() && text_[read_] == '\n') ++read_;
-    return text_.substr(start, stop - start);
+bool SourceLines::ReadMore() {
+    if (ended_) return false;
+    auto held = static_cast<std::size_t>(end_ - base_);
+    if (held == capacity_) {
+        // Full: drop what is no longer needed, and make room when what must
+        // stay (a long line) fills more than half.
+        const auto kept = static_cast<std::size_t>(end_ - keep_);
+        const char* from = storage_.get() + (keep_ - base_);
+        if (kept > capacity_ / 2) {
+            std::unique_ptr<char[]> larger(new char[capacity_ * 2]);
+            std::memcpy(larger.get(), from, kept);
+            storage_ = std::move(larger);
+            capacity_ *= 2;
+        } else {
+            std::memmove(storage_.get(), from, kept);
+        }
+        data_ = storage_.get();
+        base_ = keep_;
+        held = kept;
+    }
+    char* into = storage_.get() + held;
+    std::size_t got = readMore_(into, capacity_ - held);
+    if (got == 0) {
+        ended_ = true;
+        return false;
+    }
+    if (const void* zero = std::memchr(into, '\0', got); zero != nullptr) {
+        got = static_cast<std::size_t>(static_cast<const char*>(zero) - into);
+        ended_ = true;  // a zero byte ends the text
+    }
+    end_ += got;
+    return got > 0;
+}
+
+bool SourceLines::Has(std::uint64_t at) {
+    while (at >= end_) {
+        if (!ReadMore()) return false;
+    }
+    return true;
+}
+
+std::uint64_t SourceLines::FindBreak() {
+    std::uint64_t from = pos_;
+    for (;;) {
+        const char* end = data_ + (end_ - base_);
+        const char* found = FindLineBreak(data_ + (from - base_), end);
+        if (found != end) return base_ + static_cast<std::uint64_t>(found - data_);
+        from = end_;
+        if (!ReadMore()) return end_;
+    }
+}
+
+void SourceLines::PassBreak(std::uint64_t stop) {
+    pos_ = stop;
+    if (!Has(pos_)) return;
+    const char first = At(pos_++);
+    if (first == '\r' && Has(pos_) && At(pos_) == '\n') ++pos_;
 }
 
 bool SourceLines::Next(std::string_view& line) {
-    if (read_ >= text_.size()) return false;
-    line = RawLine();
-    if (read_ < text_.size() && IsFoldBlank(text_[read_])) {
-        joined_.assign(line);
-        while (read_ < text_.size() && IsFoldBlank(text_[read_])) {
-            ++read_;  // the fold's blank
-            joined_.append(RawLine());
-        }
-        line = joined_;
+    previous_ = current_;
+    current_ = {};
+    const std::uint64_t keepPrevious = previous_.kind == Span::Kind::Raw ? previous_.start : kNowhere;
+    const std::uint64_t start = pos_;
+    keep_ = std::min(keepPrevious, start);
+    if (!Has(start)) return false;
+    const std::uint64_t stop = FindBreak();
+    PassBreak(stop);
+    if (!FoldFollows()) {
+        current_ = {Span::Kind::Raw, start, static_cast<std::size_t>(stop - start), 0};
+        line = View(current_);
+        return true;
     }
+    // Folded: the pieces are copied out, so their bytes need not be kept.
+    const std::size_t which = previous_.kind == Span::Kind::Joined ? 1 - previous_.joined : 0;
+    std::string& joined = joined_[which];
+    joined.assign(Bytes(start, stop));
+    while (FoldFollows()) {
+        ++pos_;  // the fold's blank
+        keep_ = std::min(keepPrevious, pos_);
+        const std::uint64_t pieceStop = FindBreak();
+        joined.append(Bytes(pos_, pieceStop));
+        keep_ = std::min(keepPrevious, pieceStop);
+        PassBreak(pieceStop);
+    }
+    current_ = {Span::Kind::Joined, 0, 0, which};
+    line = joined;
     return true;
 }
 

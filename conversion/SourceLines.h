@@ -1,43 +1,76 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kartovo {
 
-// Hands out the lines of a whole source file. A line ends at CR, LF or CR LF;
-// a zero byte ends the text. A line that starts with a space or a tab (other
-// than the first line) continues the line before it: the export folds every
-// long line at 75 octets, often inside a multi-byte character, so the pieces
-// are joined on the raw bytes, before any decoding.
+// Hands out the lines of a source text, the whole of it held by the caller
+// or read piece by piece. A line ends at CR, LF or CR LF; a zero byte ends
+// the text. A line that starts with a space or a tab (other than the first
+// line) continues the line before it: the export folds every long line at
+// 75 octets, often inside a multi-byte character, so the pieces are joined
+// on the raw bytes, before any decoding.
 //
-// Unfolded lines are views into the file's bytes, which must outlive them;
-// a joined line lives in a buffer of the reader's and is valid until the
-// next call.
+// Read piece by piece, the text never has to be in memory whole: only the
+// current line and the one before it are kept.
 class SourceLines {
 public:
+    // Fills `into` with at most `room` more bytes of the text and returns how
+    // many; 0 at its end. It may throw, and the failure passes through.
+    using Reader = std::function<std::size_t(char* into, std::size_t room)>;
+
     explicit SourceLines(std::string_view bytes);
+    explicit SourceLines(Reader read, std::size_t firstCapacity = std::size_t{1} << 20);
+
+    // The next line; false at the end of the text.
     bool Next(std::string_view& line);
-    // Hands the buffer of the last joined line to the caller (and takes the
-    // caller's for reuse), so a long joined line can outlive the next read
-    // without a copy.
-    void KeepLastJoined(std::string& into) { std::swap(joined_, into); }
+    // The line before the one Next gave last, or nothing before the first.
+    // Like that line, it is valid until Next is called again.
+    bool HasPrevious() const { return previous_.kind != Span::Kind::None; }
+    std::string_view Previous() const { return View(previous_); }
 
 private:
-    std::string_view RawLine();  // the raw line at read_; moves past its break
+    struct Span {
+        enum class Kind { None, Raw, Joined } kind = Kind::None;
+        std::uint64_t start = 0;  // Raw: where in the text
+        std::size_t length = 0;
+        std::size_t joined = 0;   // Joined: which of joined_
+    };
 
-    // Where the next CR and LF at or after read_ are (the text's size for
-    // none). Each is searched for again only once read_ has passed it, so a
-    // file that has only one kind of break is still read in one pass.
-    std::size_t Next(char byte, std::size_t& cached) const;
+    std::string_view View(const Span& span) const;
+    std::string_view Bytes(std::uint64_t from, std::uint64_t to) const {
+        return {data_ + (from - base_), static_cast<std::size_t>(to - from)};
+    }
+    char At(std::uint64_t at) const { return data_[at - base_]; }
 
-    std::string_view text_;
-    std::size_t read_ = 0;
-    std::size_t nextCr_ = 0;
-    std::size_t nextLf_ = 0;
-    bool searched_ = false;
-    std::string joined_;
+    // Whether the text holds a byte at `at`, reading more as needed.
+    bool Has(std::uint64_t at);
+    // Reads more of the text, keeping everything from keep_ on; false at its end.
+    bool ReadMore();
+    // Where the first line break (or the text's end) at or after pos_ is.
+    std::uint64_t FindBreak();
+    // Moves pos_ from `stop` over one line break: CR, LF or CR LF.
+    void PassBreak(std::uint64_t stop);
+    bool FoldFollows() { return Has(pos_) && (At(pos_) == ' ' || At(pos_) == '\t'); }
+
+    Reader readMore_;
+    std::unique_ptr<char[]> storage_;  // the pieces read, when reading piece by piece
+    std::size_t capacity_ = 0;
+    const char* data_ = nullptr;
+    std::uint64_t base_ = 0;  // the text's offset of data_[0]
+    std::uint64_t end_ = 0;   // the text's offset just past the bytes held
+    bool ended_ = true;       // nothing more to read
+    std::uint64_t pos_ = 0;   // where reading goes on
+    std::uint64_t keep_ = 0;  // bytes before this may be dropped
+    Span current_;
+    Span previous_;
+    std::string joined_[2];
 };
 
 std::vector<std::string> SplitIntoLines(std::string_view bytes);

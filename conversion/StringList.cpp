@@ -6,10 +6,10 @@
 
 namespace kartovo {
 
+void FailListIndex(int index) { throw Failure(FormatMessageText(texts::kListIndexFormat, std::to_string(index))); }
+
 const std::string& StringList::At(int index) const {
-    if (index < 0 || index >= Count()) {
-        throw Failure(FormatMessageText(texts::kListIndexFormat, std::to_string(index)));
-    }
+    if (index < 0 || index >= Count()) FailListIndex(index);
     return items_[static_cast<std::size_t>(index)];
 }
 

@@ -7,6 +7,9 @@
 
 namespace kartovo {
 
+// Fails with "リストのインデックスが範囲を超えています (%d)" for the index.
+[[noreturn]] void FailListIndex(int index);
+
 // An ordered, unsorted list of CP932 texts. Reading outside it fails with the
 // list index error rather than returning something made up.
 //

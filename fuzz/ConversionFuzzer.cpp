@@ -113,7 +113,7 @@ std::string Convert(Converter& converter, std::string_view input, long long& cou
     converter.ValueList.Clear();
     converter.CsvList.Clear();
     count = converter.ConvertText(input);
-    return kartovo::JoinCsvLines(converter.CsvList);
+    return converter.CsvList.Text();
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 std::size_t FindOnBoundary(std::string_view text, std::string_view needle, std::size_t from) {
     if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
     for (std::size_t i = from; i < text.size(); i = NextCharPos(text, i)) {
-        if (text.compare(i, needle.size(), needle) == 0) return i;
+        if (text[i] == needle[0] && text.compare(i, needle.size(), needle) == 0) return i;
     }
     return std::string_view::npos;
 }
@@ -64,7 +64,7 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     std::size_t done = 0;
     std::size_t i = 0;
     while (i < text.size() && !from.empty()) {
-        if (text.compare(i, from.size(), from) == 0) {
+        if (text[i] == from[0] && text.compare(i, from.size(), from) == 0) {
             out.append(text.substr(done, i - done));
             out.append(to);
             i += from.size();

@@ -26,7 +26,7 @@ std::string RowOf(const Card& card) {
     converter.ValueList.Add("VCARD");
     converter.DataKiridashi();
     EXPECT_EQ(converter.CsvList.Count(), 1);
-    EXPECT_EQ(converter.CsvList.Items().back(), converter.RowText);
+    EXPECT_EQ(converter.CsvList.At(converter.CsvList.Count() - 1), converter.RowText);
     return Cp932ToUtf8(converter.RowText);
 }
 

@@ -226,7 +226,7 @@ TEST_F(RunTest, ReadOnlyDestinationFailsToCreate) {
             bool refused = false;
             if (setgid(65534) == 0 && setuid(65534) == 0) {
                 try {
-                    WriteWholeFile(host.destination, "new");
+                    WriteWholeFile(host.destination, {"new"});
                 } catch (const Failure& failure) {
                     refused = failure.Message().rfind(expected, 0) == 0;
                 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 
 namespace kartovo {
@@ -9,7 +11,45 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(SplitIntoLines, BreaksAndEnds) {
+// The lines of `bytes` read `piece` bytes at a time into a buffer that
+// starts at `capacity` bytes, each paired with the line before it as the
+// reader hands it out.
+std::vector<std::pair<std::string, std::string>> ReadInPieces(std::string_view bytes, std::size_t piece,
+                                                               std::size_t capacity) {
+    std::size_t at = 0;
+    SourceLines source(
+        [&](char* into, std::size_t room) {
+            const std::size_t n = std::min({piece, room, bytes.size() - at});
+            std::copy_n(bytes.data() + at, n, into);
+            at += n;
+            return n;
+        },
+        capacity);
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::string_view line;
+    while (source.Next(line)) {
+        EXPECT_EQ(source.HasPrevious(), !lines.empty());
+        lines.emplace_back(line, source.Previous());
+    }
+    return lines;
+}
+
+// Every way of reading gives the same lines, and the line before each.
+void ExpectLines(const std::string& bytes, const Lines& expected) {
+    EXPECT_EQ(SplitIntoLines(bytes), expected) << test::Hex(bytes);
+    for (const std::size_t piece : {1, 2, 3, 64}) {
+        for (const std::size_t capacity : {1, 4, 1 << 20}) {
+            const auto read = ReadInPieces(bytes, piece, capacity);
+            ASSERT_EQ(read.size(), expected.size()) << test::Hex(bytes) << " piece " << piece << " capacity " << capacity;
+            for (std::size_t i = 0; i < read.size(); ++i) {
+                EXPECT_EQ(read[i].first, expected[i]);
+                EXPECT_EQ(read[i].second, i > 0 ? expected[i - 1] : "");
+            }
+        }
+    }
+}
+
+TEST(SourceLines, BreaksAndEnds) {
     struct Case {
         std::string bytes;
         Lines lines;
@@ -30,12 +70,10 @@ TEST(SplitIntoLines, BreaksAndEnds) {
         {std::string("\0abc", 4), {}},
         {std::string("a\r\n\0b", 5), {"a"}},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(SplitIntoLines(c.bytes), c.lines) << test::Hex(c.bytes);
-    }
+    for (const Case& c : cases) ExpectLines(c.bytes, c.lines);
 }
 
-TEST(SplitIntoLines, JoinsFoldedLines) {
+TEST(SourceLines, JoinsFoldedLines) {
     struct Case {
         std::string bytes;
         Lines lines;
@@ -54,10 +92,12 @@ TEST(SplitIntoLines, JoinsFoldedLines) {
         {"a\r\n \r\nb", {"a", "b"}},
         {"a\r\n ", {"a"}},
         {"a\r\n x" + std::string("\0 y", 3), {"ax"}},
+        // Lines before and after joined ones, long enough to outgrow a small buffer.
+        {"A:" + std::string(40, 'a') + "\r\nB:1\r\n 2\r\nC:" + std::string(30, 'c') + "\r\n 3\r\n 4\rD\nE",
+         {"A:" + std::string(40, 'a'), "B:12", "C:" + std::string(30, 'c') + "34", "D", "E"}},
+        {"N:x\r\n " + std::string(40, 'y') + "\r\n\t" + std::string(20, 'z'), {"N:x" + std::string(40, 'y') + std::string(20, 'z')}},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(SplitIntoLines(c.bytes), c.lines) << test::Hex(c.bytes);
-    }
+    for (const Case& c : cases) ExpectLines(c.bytes, c.lines);
 }
 
 TEST(SourceLines, UnfoldedLinesAreViewsOfTheFile) {

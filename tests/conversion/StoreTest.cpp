@@ -60,9 +60,12 @@ TEST(IsEndOfCard, MatchesTheWholeLineExactly) {
         {"", false},
         {Bytes({0xC1, 0x85}) + "ND:VCARD", true},  // an overlong E converts to E
         {"END:VCARD" + Bytes({0xC0, 0x80}), false},
+        {"E" + Bytes({0xE0, 0x81, 0x8E}) + "D:VCAR" + Bytes({0xC1, 0x84}), true},  // three- and two-byte forms
+        {"ＥＮＤ：ＶＣＡＲＤ", false},
+        {"END:VCARD" + Bytes({0xF0, 0x9F, 0x98, 0x80}), false},
+        {"END:VCAR" + Bytes({0xC1}), false},  // cut short: the line converts to nothing
     };
-    Utf8ToCp932 convert;
-    for (const Case& c : cases) EXPECT_EQ(IsEndOfCard(c.line, convert), c.end) << test::Hex(c.line);
+    for (const Case& c : cases) EXPECT_EQ(IsEndOfCard(c.line), c.end) << test::Hex(c.line);
 }
 
 TEST(StringList, IndexOfIgnoresCaseAndTakesTheFirst) {
@@ -134,13 +137,13 @@ std::string RowsStoringEveryLine(const std::string& source) {
     Utf8ToCp932 convert;
     for (const std::string& line : SplitIntoLines(source)) {
         StoreLine(line, convert, converter.KeyList, converter.ValueList);
-        if (IsEndOfCard(line, convert)) {
+        if (IsEndOfCard(line)) {
             converter.DataKiridashi();
             converter.KeyList.Clear();
             converter.ValueList.Clear();
         }
     }
-    return JoinCsvLines(converter.CsvList);
+    return converter.CsvList.Text();
 }
 
 TEST(ConvertText, KeepsOnlyTheLinesRowsReadAndGivesTheSameRows) {
@@ -163,7 +166,7 @@ TEST(ConvertText, KeepsOnlyTheLinesRowsReadAndGivesTheSameRows) {
         test::NoHost host;
         Converter converter(host);
         converter.ConvertText(source);
-        ASSERT_EQ(JoinCsvLines(converter.CsvList), RowsStoringEveryLine(source)) << source;
+        ASSERT_EQ(converter.CsvList.Text(), RowsStoringEveryLine(source)) << source;
     }
 }
 
