@@ -8,6 +8,8 @@ import zipfile
 
 README_NAME = "はじめにお読みください.txt"
 EXPECTED = {"Kartovo.exe", "kartovo-convert.exe", README_NAME}
+# A download should stay small; the programs ship stripped.
+MAX_PROGRAM_SIZE = 1_536 * 1024
 # DLLs every Windows has; anything else would have to ship beside the .exe.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comdlg32.dll", "advapi32.dll",
                "ole32.dll", "msvcrt.dll", "comctl32.dll", "uxtheme.dll"}
@@ -38,6 +40,9 @@ def main() -> int:
             names[stored.decode("cp932")] = info
         wrong = set(names) != EXPECTED
         results.append(("entry names", f"{sorted(names)}, expected {sorted(EXPECTED)}" if wrong else None))
+        for name in sorted(set(names) & {"Kartovo.exe", "kartovo-convert.exe"}):
+            size = names[name].file_size
+            results.append((f"{name} size", f"{size} bytes: symbols shipped?" if size > MAX_PROGRAM_SIZE else None))
         readme = archive.read(names[README_NAME]) if README_NAME in names else b""
         lone_breaks = "\n" in readme.decode("cp932").replace("\r\n", "") or not readme.endswith(b"\r\n")
         results.append(("read-me in CP932 with CR LF", "not CR LF throughout" if lone_breaks else None))
