@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Failure.h"
+#include "OutputFile.h"
 #include "Texts.h"
 
 #ifdef _WIN32
@@ -34,6 +35,18 @@ NativeString WorkingFileName() {
     for (int shift = 28; shift >= 0; shift -= 4) name.push_back("0123456789abcdef"[(mixed >> shift) & 0xF]);
     for (char c : std::string_view(".tmp")) name.push_back(static_cast<std::filesystem::path::value_type>(c));
     return name;
+}
+
+void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::string>& text) {
+    // The text goes to a new file beside the destination first, and takes
+    // its place only when complete: a full disk or a failing device never
+    // leaves a cut-short CSV, nor loses the file the user had.
+    OutputFile file(path);
+    for (const std::string& block : text) {
+        if (!file.Write(block)) throw Failure(std::string(texts::kWriteError));
+    }
+    if (!file.FlushAndClose()) throw Failure(std::string(texts::kWriteError));
+    file.Commit();
 }
 
 std::string PathForMessage(const std::filesystem::path& path) { return NativeToCp932(AbsolutePath(path)); }

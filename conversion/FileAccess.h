@@ -68,6 +68,9 @@ std::string SystemErrorText(int code);
 [[noreturn]] void FailToOpen(const std::filesystem::path& path, int code);
 [[noreturn]] void FailToCreate(const std::filesystem::path& path, int code);
 
+// Whether the system's error code says that a file of that name exists.
+bool IsNameTaken(int code);
+
 // A name for the safe write's working file beside the destination: short
 // and of one length whatever the destination is called, so that a name near
 // the system's limit can still be written, and different on every call and

@@ -7,31 +7,12 @@
 #include "Cp932.h"
 #include "Cp932Encoder.h"
 #include "Failure.h"
+#include "OutputFile.h"
 #include "Texts.h"
 #include "Unicode.h"
 
 namespace kartovo {
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    bool Close() {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) != 0;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 // ReadFile and WriteFile count in DWORD.
 constexpr DWORD kMaxChunk = 1u << 30;
@@ -61,64 +42,57 @@ std::size_t SourceFile::Read(char* into, std::size_t room) {
     return got;
 }
 
+bool IsNameTaken(int code) { return code == ERROR_FILE_EXISTS; }
+
 namespace {
 
-bool WriteAll(HANDLE file, const std::vector<std::string>& text) {
-    for (const std::string& block : text) {
-        std::size_t done = 0;
-        while (done < block.size()) {
-            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(block.size() - done, kMaxChunk));
-            DWORD written = 0;
-            if (!WriteFile(file, block.data() + done, want, &written, nullptr) || written == 0) return false;
-            done += written;
-        }
+HANDLE HandleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+}  // namespace
+
+OutputFile::OutputFile(const std::filesystem::path& destination) : destination_(destination), target_(destination) {
+    if (GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // Opening without truncating changes nothing.
+        const HANDLE probe = CreateFileW(destination.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) FailToCreate(destination, static_cast<int>(GetLastError()));
+        CloseHandle(probe);
+    }
+    CreateWorkingFile([this](const std::filesystem::path& path) {
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        handle_ = reinterpret_cast<std::intptr_t>(file);
+        return file == INVALID_HANDLE_VALUE ? static_cast<int>(GetLastError()) : 0;
+    });
+}
+
+OutputFile::~OutputFile() {
+    // Closed first: opened without sharing, it could not be deleted while open.
+    if (open_) CloseHandle(HandleOf(handle_));
+    if (!committed_ && !working_.empty()) DeleteFileW(working_.c_str());
+}
+
+bool OutputFile::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kMaxChunk));
+        DWORD written = 0;
+        if (!WriteFile(HandleOf(handle_), bytes.data(), want, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
     }
     return true;
 }
 
-}  // namespace
+bool OutputFile::FlushAndClose() {
+    const bool flushed = FlushFileBuffers(HandleOf(handle_)) != 0;
+    open_ = false;
+    return CloseHandle(HandleOf(handle_)) != 0 && flushed;
+}
 
-void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::string>& text) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        // Refuse early what the replacing would refuse late: a folder, a
-        // read-only file, a file another program holds open. Opening
-        // without truncating changes nothing.
-        FileHandle probe(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe.valid()) FailToCreate(path, GetLastError());
+void OutputFile::Commit() {
+    if (!MoveFileExW(working_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        FailToCreate(destination_, static_cast<int>(GetLastError()));
     }
-
-    // The text goes to a new file beside the destination first, and takes
-    // its place only when complete: a full disk or a failing device never
-    // leaves a cut-short CSV, nor loses the file the user had.
-    std::filesystem::path temporary;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-        temporary = path;
-        temporary.replace_filename(WorkingFileName());
-        handle = CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) FailToCreate(path, GetLastError());
-    }
-    if (handle == INVALID_HANDLE_VALUE) FailToCreate(path, ERROR_FILE_EXISTS);
-    FileHandle file(handle);
-    struct Remove {
-        const std::filesystem::path& path;
-        bool keep = false;
-        ~Remove() {
-            if (!keep) DeleteFileW(path.c_str());
-        }
-    } removeTemporary{temporary};
-
-    const bool written = WriteAll(file.get(), text) && FlushFileBuffers(file.get());
-    // Closed before anything else: the file was opened without sharing, so
-    // it could not be deleted while open.
-    if (!file.Close() || !written) throw Failure(std::string(texts::kWriteError));
-    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        FailToCreate(path, GetLastError());
-    }
-    removeTemporary.keep = true;
+    committed_ = true;
 }
 
 std::string NativeToCp932(std::wstring_view native) {

@@ -1,0 +1,67 @@
+#pragma once
+// The platform parts of the file access; only its own units include this.
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+#include "FileAccess.h"
+
+namespace kartovo {
+
+// What the safe write puts the CSV's text into, one kind per platform: a
+// working file created beside the file it replaces, or on Linux a device or
+// pipe written directly (it has no old content to keep, and must not be
+// replaced by a file). Its destructor closes it and removes a working file
+// that was never committed. Opening refuses early, with the creation
+// message, what replacing would refuse late: a folder, a read-only file, a
+// file another program holds open.
+class OutputFile {
+public:
+    explicit OutputFile(const std::filesystem::path& destination);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Each false when the system refuses: the write error.
+    bool Write(std::string_view bytes);
+    bool FlushAndClose();
+    // Puts the working file in the replaced file's place; fails with the
+    // creation message.
+    void Commit();
+
+private:
+    // Creates the working file beside target_ under a fresh name, created
+    // exclusively; a name that is taken is tried again with another.
+    template <typename TryCreate>
+    void CreateWorkingFile(TryCreate&& tryCreate);
+
+    std::filesystem::path destination_;  // as the user gave it, for messages
+    std::filesystem::path target_;       // the file replaced: a link is followed
+    std::filesystem::path working_;      // empty when written directly
+    std::intptr_t handle_ = -1;          // the descriptor, or the HANDLE on Windows
+    bool open_ = false;
+    bool committed_ = false;
+};
+
+// `tryCreate(path)` gives 0 when it made the file, otherwise the system's
+// error code; `taken` is the code for a name already in use.
+template <typename TryCreate>
+void OutputFile::CreateWorkingFile(TryCreate&& tryCreate) {
+    constexpr int kAttempts = 100;
+    int code = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        working_ = target_;
+        working_.replace_filename(WorkingFileName());
+        code = tryCreate(working_);
+        if (code == 0) {
+            open_ = true;
+            return;
+        }
+        if (!IsNameTaken(code)) break;
+    }
+    working_.clear();
+    FailToCreate(destination_, code);
+}
+
+}  // namespace kartovo
