@@ -1,25 +1,29 @@
 #!/usr/bin/env bash
 # Time kartovo-convert on generated Google Contacts exports and compare it
-# with plain iconv, which is the floor for "read UTF-8, write code page 932".
+# with plain iconv, which is the floor for "read UTF-8, write code page 932",
+# and with the Windows build of the same converter under Wine.
 #
-# usage: bench/run.sh [-c CONVERTER] [-s SEED] [-r RUNS] [-o OUTDIR] [N ...]
+# usage: bench/run.sh [-c CONVERTER] [-w WINDOWS_CONVERTER] [-s SEED] [-r RUNS] [-o OUTDIR] [N ...]
 #   N defaults to 10000 100000 1000000.  Nothing is built here: build the
-#   converter first (cmake --preset linux && cmake --build --preset linux).
+#   converters first (cmake --preset linux && cmake --build --preset linux,
+#   and the same with the windows preset); -w '' leaves Wine out.
 set -euo pipefail
 export LC_ALL=C
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 converter=build/linux/cli/kartovo-convert
+windows=build/windows/cli/kartovo-convert.exe
 seed=1
 runs=3
 outdir=$here/out
 
-usage() { sed -n '5,7s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '6,9s/^# \{0,1\}//p' "$0"; }
 
-while getopts c:s:r:o:h opt; do
+while getopts c:w:s:r:o:h opt; do
   case $opt in
     c) converter=$OPTARG ;;
+    w) windows=$OPTARG ;;
     s) seed=$OPTARG ;;
     r) runs=$OPTARG ;;
     o) outdir=$OPTARG ;;
@@ -38,11 +42,15 @@ done
 
 # A relative converter path means relative to the repository root, so the
 # default works from any directory; an explicit ./path is taken as given.
-case $converter in
-  /*) ;;
-  ./*|../*) converter=$PWD/$converter ;;
-  *) converter=$root/$converter ;;
-esac
+absolute() {
+  case $1 in
+    /*) echo "$1" ;;
+    ./*|../*) echo "$PWD/$1" ;;
+    *) echo "$root/$1" ;;
+  esac
+}
+converter=$(absolute "$converter")
+[ -z "$windows" ] || windows=$(absolute "$windows")
 if [ ! -x "$converter" ]; then
   echo "run.sh: converter not found or not executable: $converter" >&2
   echo "run.sh: build it with: cmake --preset linux && cmake --build --preset linux" >&2
@@ -57,6 +65,7 @@ for tool in python3 iconv; do
 done
 
 mkdir -p "$outdir"
+
 # The generator's hash is part of the cache key: a changed generator must not
 # be measured against a stale file with the same N and seed.
 gen_hash=$(sha1sum "$here/gen_vcards.py" | cut -c1-10)
@@ -64,6 +73,30 @@ gen_hash=$(sha1sum "$here/gen_vcards.py" | cut -c1-10)
 now_ns() { date +%s%N; }
 fmt_s() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
 div() { awk -v a="$1" -v b="$2" -v f="$3" 'BEGIN { if (b == 0) print "n/a"; else printf f, a / b }'; }
+
+# The Windows build runs under Wine with a server kept warm for the whole
+# benchmark; the time it takes to start and convert an empty file is taken
+# off each run, so what is compared is the conversion.
+wine_run=$root/cmake/wine-run.sh
+startup_ns=''
+if [ -n "$windows" ] && [ ! -f "$windows" ]; then
+  echo "run.sh: no $windows; timing without Wine (build the windows preset, or pass -w '')" >&2
+  windows=''
+fi
+if [ -n "$windows" ]; then
+  "$wine_run" "$windows" --help >/dev/null 2>&1 ||
+    { echo "run.sh: $windows does not run under Wine" >&2; exit 2; }
+  "$wine_run" --default-prefix="$(dirname "$(dirname "$windows")")/wineprefix" --wineserver -p </dev/null >/dev/null 2>&1 || true
+  trap '"$wine_run" --default-prefix="$(dirname "$(dirname "$windows")")/wineprefix" --wineserver -k >/dev/null 2>&1 || true' EXIT
+  : >"$outdir/empty.vcf"
+  for ((i = 1; i <= runs + 2; i++)); do
+    t0=$(now_ns)
+    "$wine_run" "$windows" --yes "$outdir/empty.vcf" "$outdir/empty.csv" </dev/null >/dev/null 2>&1 ||
+      { echo "run.sh: $windows failed on an empty file" >&2; exit 1; }
+    t=$(( $(now_ns) - t0 ))
+    if [ -z "$startup_ns" ] || [ "$t" -lt "$startup_ns" ]; then startup_ns=$t; fi
+  done
+fi
 
 rows=()
 prev_n='' prev_conv='' prev_cpu=''
@@ -124,6 +157,23 @@ for n in "${sizes[@]}"; do
     if [ -z "$best_iconv" ] || [ "$t" -lt "$best_iconv" ]; then best_iconv=$t; fi
   done
 
+  win_cells='| — | — '
+  if [ -n "$windows" ]; then
+    best_win=''
+    wcsv=$outdir/out-$n-windows.csv
+    for ((i = 1; i <= runs; i++)); do
+      rm -f "$wcsv"
+      t0=$(now_ns)
+      "$wine_run" "$windows" --yes "$src" "$wcsv" </dev/null >"$log" 2>&1 ||
+        { echo "run.sh: the Windows converter failed on $n contacts:" >&2; tail -n 20 "$log" >&2; exit 1; }
+      t=$(( $(now_ns) - t0 - startup_ns ))
+      if [ -z "$best_win" ] || [ "$t" -lt "$best_win" ]; then best_win=$t; fi
+    done
+    # The same bytes on both platforms, or the timing means nothing.
+    cmp -s "$csv" "$wcsv" || { echo "run.sh: the Windows CSV differs from the native one: $wcsv" >&2; exit 1; }
+    win_cells="| $(fmt_s "$best_win") | $(div "$best_win" "$best_conv" '%.2f') "
+  fi
+
   growth='—'
   if [ -n "$prev_n" ]; then
     growth=$(div "$best_conv" "$prev_conv" '%.2f')
@@ -131,7 +181,7 @@ for n in "${sizes[@]}"; do
   fi
   rows+=("| $n | $(div "$bytes" 1048576 '%.1f') \
 | $(fmt_s "$best_conv") | $(div "$best_cpu" 1000 '%.2f') | $(fmt_s "$best_iconv") | $(div "$best_conv" "$best_iconv" '%.1f') \
-| $(div "$bytes" "$(( best_conv / 1000 ))" '%.0f') \
+${win_cells}| $(div "$bytes" "$(( best_conv / 1000 ))" '%.0f') \
 | $(div "$peak_kb" 1024 '%.1f') | $(div "$(( peak_kb * 1024 ))" "$bytes" '%.2f') | $growth |")
   prev_n=$n prev_conv=$best_conv prev_cpu=$best_cpu
   echo "done: $n contacts" >&2
@@ -140,10 +190,13 @@ done
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
 echo
 echo "Best of $runs runs (wall clock, and user+system CPU); peak RSS is the largest over the converter runs."
+if [ -n "$windows" ]; then
+  echo "Windows: the .exe under Wine, less $(fmt_s "$startup_ns") s of start-up (the best time for an empty file); its CSV is the native one byte for byte."
+fi
 echo "Seed $seed, ${cpu:-unknown CPU}, $(nproc) cores, $(date +%Y-%m-%d)."
 echo
-echo "| contacts | file MiB | convert s | convert CPU s | iconv s | convert/iconv | convert MB/s | peak RSS MiB | peak RSS/file | time growth vs previous row |"
-echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+echo "| contacts | file MiB | convert s | convert CPU s | iconv s | convert/iconv | Windows s | Windows/native | convert MB/s | peak RSS MiB | peak RSS/file | time growth vs previous row |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 printf '%s\n' "${rows[@]}"
 if [ ${#growth_lines[@]} -gt 0 ]; then
   echo
