@@ -70,6 +70,21 @@ private:
     Converter& converter_;
 };
 
+// Whether the text after a print marker in a note says "true": the first
+// occurrence of the marker, one character skipped, then exactly "true",
+// "True" or "TRUE" in the next four characters.
+bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
+    const std::size_t found = FindOnBoundary(note, marker);
+    if (found == std::string_view::npos) return false;
+    std::size_t pos = found + marker.size();
+    if (pos >= note.size()) return false;
+    pos = NextCharPos(note, pos);  // the character after the colon, whatever it is
+    const std::size_t start = pos;
+    for (int taken = 0; taken < 4 && pos < note.size(); ++taken) pos = NextCharPos(note, pos);
+    const std::string_view value = note.substr(start, pos - start);
+    return value == "true"sv || value == "True"sv || value == "TRUE"sv;
+}
+
 }  // namespace
 
 void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values) {
@@ -100,18 +115,6 @@ bool IsEndOfCard(std::string_view line) {
         ++matched;
     });
     return decoded && same && matched == texts::kEndOfCard.size();
-}
-
-bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
-    const std::size_t found = FindOnBoundary(note, marker);
-    if (found == std::string_view::npos) return false;
-    std::size_t pos = found + marker.size();
-    if (pos >= note.size()) return false;
-    pos = NextCharPos(note, pos);  // the character after the colon, whatever it is
-    const std::size_t start = pos;
-    for (int taken = 0; taken < 4 && pos < note.size(); ++taken) pos = NextCharPos(note, pos);
-    const std::string_view value = note.substr(start, pos - start);
-    return value == "true"sv || value == "True"sv || value == "TRUE"sv;
 }
 
 std::string_view Converter::FirstValue(std::string_view key) const {

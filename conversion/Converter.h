@@ -66,9 +66,4 @@ void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, St
 // Whether the raw line, converted as a whole, is exactly "END:VCARD".
 bool IsEndOfCard(std::string_view line);
 
-// Whether the text after a print marker in a note says "true": the first
-// occurrence of the marker, one character skipped, then exactly "true",
-// "True" or "TRUE" in the next four characters.
-bool MarkerSaysTrue(std::string_view note, std::string_view marker);
-
 }  // namespace kartovo

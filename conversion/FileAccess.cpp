@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "Failure.h"
-#include "OutputFile.h"
+#include "FileAccessPlatform.h"
 #include "Texts.h"
 
 #ifdef _WIN32

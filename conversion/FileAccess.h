@@ -48,12 +48,6 @@ std::string NativeToCp932(NativeView native);
 // kept (a Linux name's bytes are taken as they are).
 std::string NativeToUtf8(NativeView native);
 
-// The path made absolute (resolved against the current folder).
-NativeString AbsolutePath(const std::filesystem::path& path);
-
-// The system's text for an error code, untrimmed.
-NativeString SystemErrorNative(int code);
-
 // The path made absolute, as CP932 text; characters without a CP932 form
 // show as "?".
 std::string PathForMessage(const std::filesystem::path& path);
@@ -61,21 +55,6 @@ std::string PathForMessage(const std::filesystem::path& path);
 // The system's text for an error code, as CP932, without trailing blanks,
 // control characters and periods.
 std::string SystemErrorText(int code);
-
-// Fail with "ファイル %s は開けません。 %s " or "ファイル "%s" を作成できません。%s"
-// for the path and the system's error code; the shown text keeps the path's
-// own characters.
-[[noreturn]] void FailToOpen(const std::filesystem::path& path, int code);
-[[noreturn]] void FailToCreate(const std::filesystem::path& path, int code);
-
-// Whether the system's error code says that a file of that name exists.
-bool IsNameTaken(int code);
-
-// A name for the safe write's working file beside the destination: short
-// and of one length whatever the destination is called, so that a name near
-// the system's limit can still be written, and different on every call and
-// in every process. The file is still created exclusively.
-NativeString WorkingFileName();
 
 // Drops trailing blanks, control characters and periods. None of them can be
 // the second byte of a CP932 character, nor part of a UTF-8 or UTF-16 one.

@@ -7,7 +7,7 @@
 #include "Cp932.h"
 #include "Cp932Encoder.h"
 #include "Failure.h"
-#include "OutputFile.h"
+#include "FileAccessPlatform.h"
 #include "Texts.h"
 #include "Unicode.h"
 

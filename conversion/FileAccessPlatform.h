@@ -9,6 +9,27 @@
 
 namespace kartovo {
 
+// The path made absolute (resolved against the current folder).
+NativeString AbsolutePath(const std::filesystem::path& path);
+
+// The system's text for an error code, untrimmed.
+NativeString SystemErrorNative(int code);
+
+// Fail with "ファイル %s は開けません。 %s " or "ファイル "%s" を作成できません。%s"
+// for the path and the system's error code; the shown text keeps the path's
+// own characters.
+[[noreturn]] void FailToOpen(const std::filesystem::path& path, int code);
+[[noreturn]] void FailToCreate(const std::filesystem::path& path, int code);
+
+// Whether the system's error code says that a file of that name exists.
+bool IsNameTaken(int code);
+
+// A name for the safe write's working file beside the destination: short
+// and of one length whatever the destination is called, so that a name near
+// the system's limit can still be written, and different on every call and
+// in every process. The file is still created exclusively.
+NativeString WorkingFileName();
+
 // What the safe write puts the CSV's text into, one kind per platform: a
 // working file created beside the file it replaces, or on Linux a device or
 // pipe written directly (it has no old content to keep, and must not be
