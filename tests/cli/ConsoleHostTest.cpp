@@ -133,7 +133,7 @@ TEST(RunConverter, FailuresGoToStandardErrorWithStatusOne) {
     EXPECT_EQ(folder.err.substr(folder.err.size() - 2, 1), ".");  // the creation message gets its period
 }
 
-TEST(WithClosingPeriod, FollowsTheErrorDisplayRule) {
+TEST(WithClosingPeriod, AddedUnlessTheLastCharacterIsAtMostAPeriod) {
     struct Case {
         std::string text, shown;
     };
