@@ -74,20 +74,21 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
 
 TEST(RunConverter, OverwriteQuestion) {
     struct Case {
-        bool yesOption;
+        const char* option;  // "" for none
         bool terminal;
         std::vector<std::string> input;
         int status;
         bool asked;
     };
     const Case cases[] = {
-        {false, true, {"y"}, 0, true},
-        {false, true, {"Y"}, 0, true},
-        {false, true, {"yes"}, 1, true},
-        {false, true, {""}, 1, true},
-        {false, true, {}, 1, true},       // end of input
-        {false, false, {"y"}, 1, false},  // no terminal: never asked, never overwritten
-        {true, false, {}, 0, false},
+        {"", true, {"y"}, 0, true},
+        {"", true, {"Y"}, 0, true},
+        {"", true, {"yes"}, 1, true},
+        {"", true, {""}, 1, true},
+        {"", true, {}, 1, true},       // end of input
+        {"", false, {"y"}, 1, false},  // no terminal: never asked, never overwritten
+        {"--yes", false, {}, 0, false},
+        {"-y", false, {}, 0, false},
     };
     for (const Case& c : cases) {
         test::TempDir dir;
@@ -97,7 +98,7 @@ TEST(RunConverter, OverwriteQuestion) {
         console.terminal = c.terminal;
         console.input = c.input;
         Args args = ArgsOf({dir / "in.vcf", dir / "out.csv"});
-        if (c.yesOption) args.insert(args.begin(), ArgsOf({"--yes"})[0]);
+        if (*c.option != '\0') args.insert(args.begin(), ArgsOf({c.option})[0]);
         EXPECT_EQ(RunConverter(args, console.Io()), c.status);
         EXPECT_EQ(console.err.find("ファイルを上書きしますか [y/N] ") != std::string::npos, c.asked);
         const bool written = test::ReadFile(dir / "out.csv") != "old";
@@ -132,7 +133,7 @@ TEST(RunConverter, FailuresGoToStandardErrorWithStatusOne) {
     EXPECT_EQ(folder.err.substr(folder.err.size() - 2, 1), ".");  // the creation message gets its period
 }
 
-TEST(WithClosingPeriod, FollowsTheErrorDisplayRule) {
+TEST(WithClosingPeriod, AddedUnlessTheLastCharacterIsAtMostAPeriod) {
     struct Case {
         std::string text, shown;
     };

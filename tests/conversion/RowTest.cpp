@@ -30,7 +30,9 @@ std::string RowOf(const Card& card) {
     return Cp932ToUtf8(converter.RowText);
 }
 
-const Card kExample = {
+// Every field a row reads: reading, name, home address, a spouse and two
+// children, and the note that prints them.
+const Card kFullContact = {
     {"BEGIN", "VCARD"},
     {"N", "山田;太郎;;;"},
     {"X-PHONETIC-FIRST-NAME", "タロウ"},
@@ -45,15 +47,16 @@ const Card kExample = {
     {"NOTE", "配偶者印刷: true\\n子ども印刷: True"},
 };
 
-const std::string kExampleStart =
+const std::string kFullContactStart =
     "\"ヤマダ　タロウ\",\"山田　太郎\",\"様\",\"123-4567\",\"東京都千代田区サンプル町1－2－3　サンプルビル5階\","
     "\"サンプル荘101\"";
 
-TEST(DataKiridashi, BuildsTheWorkedExampleByteForByte) {
-    EXPECT_EQ(RowOf(kExample), kExampleStart + ",\"花子\",\"一郎\",\"次郎\",\"\"");
-    Card noNote = kExample;
+TEST(DataKiridashi, FullContactWithReadingNameAddressSpouseAndChildren) {
+    EXPECT_EQ(RowOf(kFullContact), kFullContactStart + ",\"花子\",\"一郎\",\"次郎\",\"\"");
+    // Without the note the spouse and children are left out.
+    Card noNote = kFullContact;
     noNote.pop_back();
-    EXPECT_EQ(RowOf(noNote), kExampleStart + ",\"\",\"\",\"\",\"\"");
+    EXPECT_EQ(RowOf(noNote), kFullContactStart + ",\"\",\"\",\"\",\"\"");
 }
 
 TEST(DataKiridashi, FieldsFromMissingAndOddValues) {
