@@ -19,3 +19,12 @@ target_compile_options(wine-keepalive PRIVATE -Wall -Wextra)
 target_link_options(wine-keepalive PRIVATE -municode -static)
 set_target_properties(wine-keepalive PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tools")
+
+# Prints how Windows converts code page 932, for tools/cp932_tables.py, which
+# regenerates text/Cp932Tables.h and tests/data/cp932.txt from it. Built here
+# only so that it keeps compiling cleanly; the script builds its own copy.
+add_executable(cp932-sweep "${CMAKE_CURRENT_LIST_DIR}/../tools/cp932-sweep.c")
+target_compile_options(cp932-sweep PRIVATE -Wall -Wextra)
+target_link_options(cp932-sweep PRIVATE -static)
+set_target_properties(cp932-sweep PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tools")

@@ -49,16 +49,11 @@ std::vector<std::string> UnfoldedLines(std::string_view bytes) {
     return lines;
 }
 
-// One for the whole session: a fresh encoder costs more than most inputs.
-kartovo::Utf8ToCp932& SessionEncoder() {
-    static kartovo::Utf8ToCp932 convert;
-    return convert;
-}
-
 long long CountEndLines(const std::vector<std::string>& lines) {
+    const kartovo::Utf8ToCp932 convert;
     long long count = 0;
     for (const std::string& line : lines) {
-        if (SessionEncoder()(line) == kartovo::texts::kEndOfCard) ++count;
+        if (convert(line) == kartovo::texts::kEndOfCard) ++count;
     }
     return count;
 }

@@ -1,8 +1,8 @@
-// UTF-8 decoding and the CP932 encoder on arbitrary bytes. The encoder sizes
-// its output from the input before writing through a raw pointer, so the
+// UTF-8 decoding, the CP932 encoder and decoder on arbitrary bytes. Each
+// sizes its output from the input before writing through a raw pointer, so the
 // sanitizers watch for any unit that takes more bytes than assumed; the
 // checks below watch for well-formed text, one character per unit, and the
-// two ways into the encoder agreeing.
+// two ways into the encoder, and the decoder's two forms, agreeing.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,10 +18,6 @@ namespace {
 
 bool IsTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
-// Single bytes that stand for a character of their own: ASCII and the
-// half-width katakana.
-bool IsSingleByteCharacter(unsigned char b) { return b < 0x80 || (b >= 0xA1 && b <= 0xDF); }
-
 bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -29,10 +25,15 @@ bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    // Built once: the encoder's table then carries over between inputs, as
-    // it does between the lines of one run.
-    static kartovo::Utf8ToCp932 convert;
-    static kartovo::Cp932Encoder encoder;
+    const kartovo::Utf8ToCp932 convert;
+    const kartovo::Cp932Encoder encoder;
+
+    // The same bytes read as CP932, which never fails; its UTF-8 form must
+    // decode to the same units.
+    const std::u16string read = kartovo::Cp932ToUtf16(input);
+    std::u16string reread;
+    FUZZ_CHECK(read.size() <= input.size());
+    FUZZ_CHECK(kartovo::DecodeUtf8(kartovo::Cp932ToUtf8(input), reread) && reread == read);
 
     std::u16string units;
     const bool decoded = kartovo::DecodeUtf8(input, units);
@@ -68,7 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(pos + 1 < cp932.size() && IsTrailByte(static_cast<unsigned char>(cp932[pos + 1])));
             pos += 2;
         } else {
-            FUZZ_CHECK(b >= 0x80 ? IsSingleByteCharacter(b) : b == '?');
+            // "?" for a unit without a CP932 form, else a byte that reads
+            // back as the unit (the half-width katakana, 0x80, 0xA0, 0xFD-0xFF).
+            FUZZ_CHECK(b == '?' ||
+                       (b >= 0x80 && kartovo::Cp932ToUtf16(cp932.substr(pos, 1)) == std::u16string(1, unit)));
             ++pos;
         }
     }

@@ -1,37 +1,131 @@
 #include "Cp932Encoder.h"
 
+#include "Cp932Tables.h"
 #include "Utf8.h"
 
 #include <cstdint>
 #include <cstring>
 
 namespace kartovo {
+namespace {
 
-char16_t MapJisFormToCp932Form(char16_t unit) {
-    switch (unit) {
-        case u'\u301C': return u'\uFF5E';  // wave dash -> 0x8160
-        case u'\u2212': return u'\uFF0D';  // minus -> 0x817C
-        case u'\u2014': return u'\u2015';  // em dash -> 0x815C
-        case u'\u2016': return u'\u2225';  // double vertical line -> 0x8161
-        case u'\u00A2': return u'\uFFE0';  // cent -> 0x8191
-        case u'\u00A3': return u'\uFFE1';  // pound -> 0x8192
-        case u'\u00AC': return u'\uFFE2';  // not sign -> 0x81CA
-        default: return unit;
+struct JisForm {
+    char16_t jis;
+    char16_t twin;
+};
+
+constexpr JisForm kJisForms[] = {
+    {u'\u301C', u'\uFF5E'},  // wave dash -> 0x8160
+    {u'\u2212', u'\uFF0D'},  // minus -> 0x817C
+    {u'\u2014', u'\u2015'},  // em dash -> 0x815C
+    {u'\u2016', u'\u2225'},  // double vertical line -> 0x8161
+    {u'\u00A2', u'\uFFE0'},  // cent -> 0x8191
+    {u'\u00A3', u'\uFFE1'},  // pound -> 0x8192
+    {u'\u00AC', u'\uFFE2'},  // not sign -> 0x81CA
+};
+
+struct EncodeTable {
+    std::uint8_t page[256];
+    std::uint16_t cells[cp932::kEncodePageCount][256];
+};
+
+// A JIS form's cell is rewritten in place, which would rewrite it for every
+// high byte sharing its page.
+constexpr bool JisFormPagesAreTheirOwn() {
+    for (const JisForm& form : kJisForms) {
+        for (int high = 0; high < 256; ++high) {
+            if (high != form.jis >> 8 && cp932::kEncodePage[high] == cp932::kEncodePage[form.jis >> 8]) return false;
+        }
     }
+    return true;
+}
+static_assert(JisFormPagesAreTheirOwn());
+
+// The swept table with the JIS forms given their twins' cells, built by the
+// compiler: the hot loop pays nothing for them.
+constexpr EncodeTable BuildEncodeTable() {
+    EncodeTable table{};
+    for (int high = 0; high < 256; ++high) table.page[high] = cp932::kEncodePage[high];
+    for (int page = 0; page < cp932::kEncodePageCount; ++page) {
+        for (int low = 0; low < 256; ++low) table.cells[page][low] = cp932::kEncodeCells[page][low];
+    }
+    for (const JisForm& form : kJisForms) {
+        table.cells[table.page[form.jis >> 8]][form.jis & 0xFF] =
+            cp932::kEncodeCells[cp932::kEncodePage[form.twin >> 8]][form.twin & 0xFF];
+    }
+    return table;
 }
 
-std::string Utf8ToCp932::operator()(std::string_view utf8) {
+constexpr EncodeTable kTable = BuildEncodeTable();
+
+// Writes the CP932 form of units, one at a time, through a pointer into
+// storage with room for two bytes a unit. The table holds "?" for both
+// surrogate halves; the low half of a pair writes nothing, so the pair
+// leaves a single "?".
+class UnitWriter {
+public:
+    explicit UnitWriter(char* out) : out_(out) {}
+
+    void operator()(char16_t unit) {
+        if (unit < 0x80) {
+            *out_++ = static_cast<char>(unit);
+            afterHighSurrogate_ = false;
+            return;
+        }
+        const bool pairEnd = afterHighSurrogate_ && (unit & 0xFC00) == 0xDC00;
+        afterHighSurrogate_ = (unit & 0xFC00) == 0xD800;
+        if (pairEnd) return;
+        const std::uint16_t code = kTable.cells[kTable.page[unit >> 8]][unit & 0xFF];
+        if (code > 0xFF) *out_++ = static_cast<char>(code >> 8);
+        *out_++ = static_cast<char>(code & 0xFF);
+    }
+    char* end() const { return out_; }
+
+private:
+    char* out_;
+    bool afterHighSurrogate_ = false;
+};
+
+}  // namespace
+
+char16_t MapJisFormToCp932Form(char16_t unit) {
+    for (const JisForm& form : kJisForms) {
+        if (form.jis == unit) return form.twin;
+    }
+    return unit;
+}
+
+void Cp932Encoder::Append(std::u16string_view units, std::string& out) const {
+    const std::size_t start = out.size();
+    out.resize(start + units.size() * 2);
+    UnitWriter writer(out.data() + start);
+    for (char16_t unit : units) writer(unit);
+    out.resize(static_cast<std::size_t>(writer.end() - out.data()));
+}
+
+bool Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out) const {
+    // No unit takes fewer bytes than it gives, so the UTF-8 length bounds
+    // the result; decoding feeds the writer directly, with no unit buffer.
+    const std::size_t start = out.size();
+    out.resize(start + utf8.size());
+    UnitWriter writer(out.data() + start);
+    const bool decoded = DecodeUtf8(utf8, writer);
+    out.resize(decoded ? static_cast<std::size_t>(writer.end() - out.data()) : start);
+    return decoded;
+}
+
+std::string Utf8ToCp932::operator()(std::string_view utf8) const {
     std::string out;
     AppendTo(utf8, out);
     return out;
 }
 
-void Utf8ToCp932::AppendTo(std::string_view utf8, std::string& out) {
+void Utf8ToCp932::AppendTo(std::string_view utf8, std::string& out) const {
     // ASCII is the same in both encodings, and most keys are nothing else.
     if (IsAscii(utf8)) {
         out.append(utf8);
     } else {
-        encoder_.AppendUtf8(utf8, out);
+        Cp932Encoder().AppendUtf8(utf8, out);
     }
 }
 

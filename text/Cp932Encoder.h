@@ -1,51 +1,35 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "Cp932Decoder.h"
+
 namespace kartovo {
 
-// UTF-16 to CP932 through the system's converter: WideCharToMultiByte with
-// code page 932 on Windows (never the ANSI code page, so the output is the
-// same on a Windows set to any language), iconv elsewhere. A character
-// without a CP932 form becomes "?"; best-fit look-alikes are not used, so
-// both platforms give the same bytes. One encoder serves a whole run.
+// UTF-16 to CP932 by a table taken from WideCharToMultiByte(932,
+// WC_NO_BEST_FIT_CHARS) over the whole BMP (Cp932Tables.h), so the Linux and
+// Windows builds write the bytes Windows writes, on a Windows set to any
+// language. A character without a CP932 form becomes "?", never a
+// look-alike; a surrogate pair is one character beyond CP932 and leaves one
+// "?". The seven JIS forms of MapJisFormToCp932Form take their twins' bytes.
 class Cp932Encoder {
 public:
-    Cp932Encoder();
-    ~Cp932Encoder();
-    Cp932Encoder(const Cp932Encoder&) = delete;
-    Cp932Encoder& operator=(const Cp932Encoder&) = delete;
-
-    void Append(std::u16string_view units, std::string& out);
+    void Append(std::u16string_view units, std::string& out) const;
     // Decodes UTF-8 (see DecodeUtf8) and appends the result; a text that
     // fails to decode appends nothing and gives false.
-    bool AppendUtf8(std::string_view utf8, std::string& out);
-
-    struct Platform;  // the converter's state, one kind per platform
-
-private:
-    std::unique_ptr<Platform> platform_;
-    std::u16string units_;
-    std::u16string prepared_;
+    bool AppendUtf8(std::string_view utf8, std::string& out) const;
 };
 
 // UTF-8 bytes to CP932 text, with the decoding rules of DecodeUtf8: a text
 // that fails to decode becomes the empty text.
 class Utf8ToCp932 {
 public:
-    std::string operator()(std::string_view utf8);
-    void AppendTo(std::string_view utf8, std::string& out);
-
-private:
-    Cp932Encoder encoder_;
+    std::string operator()(std::string_view utf8) const;
+    void AppendTo(std::string_view utf8, std::string& out) const;
 };
 
 bool IsAscii(std::string_view bytes);
-
-// CP932 text back to UTF-8, for consoles and logs. Invalid bytes become "?".
-std::string Cp932ToUtf8(std::string_view cp932);
 
 // Seven characters that phones and Macs write in their JIS form, mapped to
 // the Microsoft code point whose CP932 cell has the same glyph, so that

@@ -1,15 +1,117 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+#include <sstream>
+
 #include "Cp932Encoder.h"
 #include "TestSupport.h"
 #include "Unicode.h"
 #include "Utf8.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace kartovo {
 namespace {
 
 using test::Bytes;
 using test::Hex;
+
+std::string Utf8Of(char16_t unit) {
+    if (unit < 0x80) return std::string(1, static_cast<char>(unit));
+    if (unit < 0x800) return Bytes({0xC0 | unit >> 6, 0x80 | (unit & 0x3F)});
+    return Bytes({0xE0 | unit >> 12, 0x80 | (unit >> 6 & 0x3F), 0x80 | (unit & 0x3F)});
+}
+
+std::string Utf8Of(std::u16string_view units) {
+    std::string out;
+    for (char16_t unit : units) out += Utf8Of(unit);
+    return out;
+}
+
+// What Windows makes of one unit, and of one or two bytes: asked of the
+// system itself where there is one, read elsewhere from tests/data/cp932.txt,
+// which the table generator writes from the same sweep in another form.
+#ifdef _WIN32
+class Cp932Reference {
+public:
+    std::string Encode(char16_t unit) const {
+        const auto wide = static_cast<wchar_t>(unit);
+        char bytes[4];
+        BOOL usedDefault = FALSE;
+        const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, 4, nullptr, &usedDefault);
+        return usedDefault ? "?" : std::string(bytes, static_cast<std::size_t>(n > 0 ? n : 0));
+    }
+    std::u16string Decode(std::string_view bytes) const {
+        wchar_t units[4];
+        const int n = MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), units, 4);
+        return std::u16string(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(n > 0 ? n : 0));
+    }
+};
+#else
+class Cp932Reference {
+public:
+    Cp932Reference() {
+        std::ifstream in(KARTOVO_TEST_DATA "/cp932.txt");
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string start, token;
+            fields >> start;
+            if (start.empty() || start[0] == '#') continue;
+            if (start == "default") {
+                fields >> token;
+                default_ = static_cast<char16_t>(std::stoul(token, nullptr, 16));
+                continue;
+            }
+            const bool pair = start.size() == 4;
+            for (unsigned code = std::stoul(start, nullptr, 16); fields >> token; ++code) {
+                const std::string bytes = pair ? Bytes({static_cast<int>(code >> 8), static_cast<int>(code & 0xFF)})
+                                               : Bytes({static_cast<int>(code)});
+                std::u16string& units = decode_[bytes];
+                for (std::size_t at = 0; at + 4 <= token.size(); at += 5) {
+                    units += static_cast<char16_t>(std::stoul(token.substr(at, 4), nullptr, 16));
+                }
+                if (pair) leads_.insert(bytes[0]);
+                if (token.back() != '*') {
+                    EXPECT_TRUE(encode_.emplace(units.at(0), bytes).second) << token;
+                }
+            }
+        }
+        EXPECT_NE(default_, 0) << "no reference in " KARTOVO_TEST_DATA;
+    }
+    std::string Encode(char16_t unit) const {
+        const auto it = encode_.find(unit);
+        return it == encode_.end() ? "?" : it->second;
+    }
+    std::u16string Decode(std::string_view bytes) const {
+        if (bytes.size() == 2 && leads_.count(bytes[0]) != 0) {
+            const auto it = decode_.find(std::string(bytes));
+            return it == decode_.end() ? std::u16string(1, default_) : it->second;
+        }
+        std::u16string units;
+        for (char byte : bytes) units += decode_.at(std::string(1, byte));
+        return units;
+    }
+
+private:
+    std::map<std::string, std::u16string> decode_;
+    std::map<char16_t, std::string> encode_;
+    std::set<char> leads_;
+    char16_t default_ = 0;
+};
+#endif
+
+// What differs in a sweep, with the first few for the message.
+struct Differences {
+    int count = 0;
+    std::string first;
+    void Add(const std::string& what) {
+        if (count++ < 8) first += what + "; ";
+    }
+};
 
 TEST(DecodeUtf8, FollowsTheLenientRules) {
     struct Case {
@@ -74,6 +176,9 @@ TEST(Utf8ToCp932, GivesTheSameBytesOnEveryPlatform) {
         {"£", Bytes({0x81, 0x92})},
         {"¬", Bytes({0x81, 0xCA})},
         {"1−2−3", Bytes({0x31, 0x81, 0x7C, 0x32, 0x81, 0x7C, 0x33})},
+        // Cells of their own in CP932, though no font draws them.
+        {"\u0080", Bytes({0x80})},
+        {"\uF8F0\uF8F1\uF8F2\uF8F3", Bytes({0xA0, 0xFD, 0xFE, 0xFF})},
         // No CP932 form: one "?" each, no look-alike.
         {"한", "?"},
         {"é", "?"},
@@ -94,6 +199,41 @@ TEST(Utf8ToCp932, GivesTheSameBytesOnEveryPlatform) {
     }
 }
 
+TEST(Cp932Encoder, WritesWhatWindowsWritesForTheWholeBmp) {
+    const Cp932Reference reference;
+    const Cp932Encoder encoder;
+    std::vector<char16_t> fromWindows;
+    Differences ways;
+    for (char32_t code = 0; code <= 0xFFFF; ++code) {
+        if (code >= 0xD800 && code <= 0xDFFF) continue;
+        const auto unit = static_cast<char16_t>(code);
+        std::string viaUnits, viaUtf8;
+        encoder.Append(std::u16string_view(&unit, 1), viaUnits);
+        encoder.AppendUtf8(Utf8Of(unit), viaUtf8);
+        if (viaUnits != reference.Encode(unit)) fromWindows.push_back(unit);
+        if (viaUtf8 != viaUnits) ways.Add(Hex(Utf8Of(unit)));
+    }
+    // Only the JIS forms part from Windows (their bytes are checked above).
+    EXPECT_EQ(fromWindows, (std::vector<char16_t>{0x00A2, 0x00A3, 0x00AC, 0x2014, 0x2016, 0x2212, 0x301C}));
+    EXPECT_EQ(ways.count, 0) << "UTF-16 and UTF-8 differ for " << ways.first;
+}
+
+TEST(Cp932ToUtf16, ReadsEveryByteAndPairAsWindowsDoes) {
+    const Cp932Reference reference;
+    Differences differences;
+    const auto check = [&](const std::string& bytes) {
+        const std::u16string expected = reference.Decode(bytes);
+        if (Cp932ToUtf16(bytes) != expected || Cp932ToUtf8(bytes) != Utf8Of(expected)) {
+            differences.Add(Hex(bytes));
+        }
+    };
+    for (int first = 0; first < 256; ++first) {
+        check(Bytes({first}));
+        for (int second = 0; second < 256; ++second) check(Bytes({first, second}));
+    }
+    EXPECT_EQ(differences.count, 0) << differences.first;
+}
+
 TEST(Utf8ToCp932, AppendsToExistingText) {
     Utf8ToCp932 convert;
     std::string text = "x";
@@ -104,13 +244,23 @@ TEST(Utf8ToCp932, AppendsToExistingText) {
 
 TEST(Cp932ToUtf8, RoundTripsAndMarksBadBytes) {
     Utf8ToCp932 convert;
-    for (const char* text : {"", "abc", "山田　太郎", "〒123-4567", "ソ表①ｱ"}) {
+    for (const char* text : {"", "abc", "山田　太郎", "〒123-4567", "ソ表①ｱ", "\u0080\uF8F0\uF8F3"}) {
         EXPECT_EQ(Cp932ToUtf8(convert(text)), text);
     }
-#ifndef _WIN32
-    // Windows shows such a byte as its own default character instead.
-    EXPECT_EQ(Cp932ToUtf8(Bytes({'a', 0x81})), "a?");  // a lead byte without its second byte
-#endif
+    // Bad bytes within longer text, read as Windows reads them.
+    struct Case {
+        std::string cp932;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {Bytes({'a', 0x81}), "a・"},                          // a lead byte at the end
+        {Bytes({0x81, ' ', 'b'}), "・b"},                      // a lead byte takes any second byte
+        {Bytes({0x81, 0x00, 'b'}), "・" + Bytes({0x00}) + "b"},  // but a NUL
+        {Bytes({0xEF, 0x40, 0x82, 0xA0}), "・あ"},              // no character, yet one pair
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Cp932ToUtf8(c.cp932), c.utf8) << Hex(c.cp932);
+    }
 }
 
 }  // namespace
