@@ -37,7 +37,12 @@ std::string CsvLines::Text() const {
 }
 
 void CsvLines::Clear() {
-    blocks_.clear();
+    // The first block is kept for the next run: most CSVs fit in it, and a
+    // window converts again and again with the same lists.
+    if (!blocks_.empty()) {
+        blocks_.resize(1);
+        blocks_.front().clear();
+    }
     lines_.clear();
 }
 
