@@ -111,7 +111,7 @@ if mode == "fail":
     sys.exit(1)
 # Work in plain loops, so that it is user time: some that grows with the
 # input, and for "quadratic" much more that grows with its square.
-work = size * 100 + (size * size // 16 if mode == "quadratic" else 0)
+work = size * 100 + (size * size // 4 if mode == "quadratic" else 0)
 for _ in range(work):
     pass
 hoard = b"x" * (size * 100) if mode == "memory" else b""

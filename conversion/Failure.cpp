@@ -4,6 +4,8 @@
 #include "Cp932Encoder.h"
 #include "Texts.h"
 
+#include <exception>
+
 namespace kartovo {
 
 Failure::Failure(std::string_view pattern, const MessageArgument& first, const MessageArgument& second) {
@@ -36,7 +38,9 @@ std::string CurrentFailureText() {
     std::string message;
     std::string shown;
     try {
-        throw;
+        // Outside a catch block there is nothing to rethrow, and the
+        // catch-all below reports that as an empty message.
+        if (std::exception_ptr current = std::current_exception()) std::rethrow_exception(current);
     } catch (const Failure& failure) {
         message = failure.Message();
         shown = failure.ShownText();
