@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "Converter.h"
 #include "FileDialog.h"
@@ -18,7 +19,7 @@
 
 namespace kartovo {
 
-class TForm1 : public Host, public Converter {
+class TForm1 : public Host, public Converter, public win::BaseWindow<TForm1> {
 public:
     TForm1();
     ~TForm1() override;
@@ -27,7 +28,12 @@ public:
 
     // Creates the window and its controls, scaled to the screen, hidden.
     void Create();
-    HWND Handle() const { return window_; }
+
+    // The control ID of a control of the layout, by its name: its place in
+    // creation order, clear of IDOK and IDCANCEL, which Enter and Escape send.
+    static constexpr int ControlId(std::string_view name) {
+        return kFirstControlId + static_cast<int>(layout::IndexOf(name));
+    }
 
     TFileDialog OpenDialog1;
     TFileDialog SaveDialog1;
@@ -64,36 +70,41 @@ public:
     std::filesystem::path DestinationPath() const override { return SaveDialog1.FileName; }
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
 
-    // Handles one message of the main window; failures propagate to the
-    // window procedure, which shows them.
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
-    // The scale from the 120-pixels-per-inch layout, as numerator and
-    // denominator (the window font's text height and 16).
-    int ScaleNumerator() const { return scaleNumerator_; }
-    int ScaleDenominator() const { return scaleDenominator_; }
-
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class win::BaseWindow<TForm1>;
+    static constexpr int kFirstControlId = 100;
 
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnFailure();
+    void OnDestroyed() noexcept {}
+
+    // Creating the controls (MainControls.cpp).
+    void MakeScale();
     void CreateControls();
-    void SetSource(const std::filesystem::path& path);
+    HWND CreateControl(std::size_t index);
+    void BindControls();
+    void FillUsageText();
+    void SetTabOrder();
     HFONT FontFor(const layout::FontSpec& wanted);  // made once per face, height and charset, scaled
-    void OnCommand(WORD id, WORD code, HWND control);
     LRESULT OnColorStatic(HDC dc, HWND control);
     void DrawCloseButton(const DRAWITEMSTRUCT& item);
     int Scale(int value) const { return MulDiv(value, scaleNumerator_, scaleDenominator_); }
 
-    HWND window_ = nullptr;
-    HWND focus_ = nullptr;  // the control to give the focus back to on activation
-    int scaleNumerator_ = 16;
+    void OnCommand(int id, WORD code);
+    void SetSource(const std::filesystem::path& path);
+
+    int scaleNumerator_ = 16;  // the window font's text height over 16
     int scaleDenominator_ = 16;
     win::Brush background_;
     win::Font windowFont_;
     std::array<const layout::FontSpec*, 4> fontSpecs_{};
     std::array<win::Font, 4> controlFonts_;
     win::Bitmap closeGlyph_;
-    std::array<HWND, 11> controls_{};  // in creation order
+    std::array<HWND, std::size(layout::kControls)> controls_{};  // in creation order
 };
+
+// Takes and dispatches the program's messages until WM_QUIT, whose exit
+// code it returns. Tab, the access keys and Enter work as in a dialog.
+int RunMessageLoop(TForm1& form);
 
 }  // namespace kartovo

@@ -13,7 +13,7 @@ namespace kartovo {
 // Shows the program's own modal message box and returns the result code:
 // kResultOk, kResultYes or kResultNo for the button chosen (Enter chooses
 // the focused button, at first "OK" if there is one, else "はい"; Escape
-// chooses "キャンセル", else "いいえ", else "OK"), and kResultCancel for the
+// chooses "いいえ" if there is one, else "OK"), and kResultCancel for the
 // title-bar close button, Alt+F4, a WM_QUIT (posted again afterwards) or a
 // box that could not be created. The other visible windows of this thread
 // are disabled while it is shown. `owner` may be nullptr.

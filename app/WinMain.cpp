@@ -23,13 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         ShowWindow(form.Handle(), ShowState(showCommand));
         UpdateWindow(form.Handle());
 
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            // Tab, the access keys, Enter and Escape work as in a dialog.
-            if (form.Handle() != nullptr && IsDialogMessageW(form.Handle(), &message)) continue;
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        RunMessageLoop(form);
     } catch (...) {
         // Only start-up can fail here (the window could not be made).
         kartovo::ShowCurrentFailure();

@@ -3,6 +3,10 @@
 // window font's text is 16 pixels high); the window scales it once when it
 // is created.
 
+#include <cstddef>
+#include <iterator>
+#include <string_view>
+
 namespace kartovo::layout {
 
 inline constexpr int kDesignDpi = 120;
@@ -16,19 +20,18 @@ struct FontSpec {
     const wchar_t* face;  // nullptr: the window font
     int height;
     int charset;
-    bool black;  // black text; otherwise the system's window-text colour
 };
 
-inline constexpr FontSpec kWindowFont{L"Tahoma", -13, 1 /* DEFAULT_CHARSET */, false};
-inline constexpr FontSpec kMeiryo20{L"メイリオ", -20, 128 /* SHIFTJIS_CHARSET */, true};
-inline constexpr FontSpec kTahoma20{L"Tahoma", -20, 1 /* DEFAULT_CHARSET */, false};
-inline constexpr FontSpec kMeiryo13{L"メイリオ", -13, 0 /* ANSI_CHARSET */, false};
-inline constexpr FontSpec kInherit{nullptr, 0, 0, false};
+inline constexpr FontSpec kWindowFont{L"Tahoma", -13, 1 /* DEFAULT_CHARSET */};
+inline constexpr FontSpec kMeiryo20{L"メイリオ", -20, 128 /* SHIFTJIS_CHARSET */};
+inline constexpr FontSpec kTahoma20{L"Tahoma", -20, 1 /* DEFAULT_CHARSET */};
+inline constexpr FontSpec kMeiryo13{L"メイリオ", -13, 0 /* ANSI_CHARSET */};
+inline constexpr FontSpec kInherit{nullptr, 0, 0};
 
 enum class Kind { Label, Edit, Button, CloseButton, RichEdit };
 
 struct Control {
-    const char* name;
+    std::string_view name;
     Kind kind;
     int left, top, width, height;
     const wchar_t* caption;  // nullptr: filled in by the window (empty fields, usage text, notice)
@@ -52,5 +55,14 @@ inline constexpr Control kControls[] = {
     {"Button2", Kind::Button, 21, 104, 212, 33, L"ブラウザでGoogleの連絡先を開く", kMeiryo13, 6, false},
     {"RichEdit1", Kind::RichEdit, 16, 151, 913, 466, nullptr, kInherit, 7, false},
 };
+
+// The place of a control in kControls. Used in constant expressions, where
+// a name that is not there stops the build.
+constexpr std::size_t IndexOf(std::string_view name) {
+    for (std::size_t i = 0; i < std::size(kControls); ++i) {
+        if (kControls[i].name == name) return i;
+    }
+    throw "no control of that name";
+}
 
 }  // namespace kartovo::layout
