@@ -67,7 +67,7 @@ public:
                 continue;
             }
             const bool pair = start.size() == 4;
-            for (unsigned code = std::stoul(start, nullptr, 16); fields >> token; ++code) {
+            for (auto code = static_cast<unsigned>(std::stoul(start, nullptr, 16)); fields >> token; ++code) {
                 const std::string bytes = pair ? Bytes({static_cast<int>(code >> 8), static_cast<int>(code & 0xFF)})
                                                : Bytes({static_cast<int>(code)});
                 std::u16string& units = decode_[bytes];
