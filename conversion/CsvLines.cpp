@@ -19,15 +19,23 @@ void CsvLines::Add(std::string_view line) {
         blocks_.emplace_back().reserve(std::max(kBlockSize, needed));
     }
     std::string& block = blocks_.back();
-    lines_.push_back({blocks_.size() - 1, block.size(), line.size()});
     block.append(line);
     block.append("\r\n");
+    ++count_;
 }
 
 std::string_view CsvLines::At(int index) const {
     if (index < 0 || index >= Count()) FailListIndex(index);
-    const Where& where = lines_[static_cast<std::size_t>(index)];
-    return std::string_view(blocks_[where.block]).substr(where.offset, where.length);
+    // A line never spans blocks: each starts a new block when it does not fit.
+    int line = 0;
+    for (const std::string& block : blocks_) {
+        for (std::size_t start = 0; start < block.size(); ++line) {
+            const std::size_t end = block.find("\r\n", start);
+            if (line == index) return std::string_view(block).substr(start, end - start);
+            start = end + 2;
+        }
+    }
+    return {};
 }
 
 std::string CsvLines::Text() const {
@@ -43,12 +51,12 @@ void CsvLines::Clear() {
         blocks_.resize(1);
         blocks_.front().clear();
     }
-    lines_.clear();
+    count_ = 0;
 }
 
 void CsvLines::Release() {
     std::vector<std::string>().swap(blocks_);
-    std::vector<Where>().swap(lines_);
+    count_ = 0;
 }
 
 }  // namespace kartovo

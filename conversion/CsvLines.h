@@ -11,10 +11,12 @@ namespace kartovo {
 // followed by CR LF at once, into blocks that are never moved, so that a
 // large CSV is written out as it stands, with no copy and no allocation per
 // row. Reading a line outside the list fails with the list index error.
+// Only the count of lines is kept beside the bytes: a line never holds CR
+// or LF, so At finds one by its line breaks, and the run itself never asks.
 class CsvLines {
 public:
     void Add(std::string_view line);
-    int Count() const { return static_cast<int>(lines_.size()); }
+    int Count() const { return count_; }
     std::string_view At(int index) const;  // without its CR LF
     // The file's bytes, in order.
     const std::vector<std::string>& Blocks() const { return blocks_; }
@@ -24,13 +26,8 @@ public:
     void Release();
 
 private:
-    struct Where {
-        std::size_t block;
-        std::size_t offset;
-        std::size_t length;
-    };
     std::vector<std::string> blocks_;
-    std::vector<Where> lines_;
+    int count_ = 0;
 };
 
 }  // namespace kartovo
