@@ -106,6 +106,9 @@ bool IsEndOfCard(std::string_view line) {
     // longer line cannot become the nine bytes of END:VCARD; an ASCII line
     // converts to itself.
     if (line.size() > texts::kEndOfCard.size() * 4 || IsAscii(line)) return false;
+    // An ASCII first byte is the first unit as it stands: most short lines
+    // ("N:…") are ruled out by it without decoding.
+    if (static_cast<unsigned char>(line[0]) < 0x80 && line[0] != texts::kEndOfCard[0]) return false;
     // Only an ASCII unit converts to an ASCII byte other than "?", so the
     // decoded units decide, with no need to convert them.
     std::size_t matched = 0;

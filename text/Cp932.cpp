@@ -25,6 +25,8 @@ unsigned char FoldAscii(unsigned char c) {
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     // Folding never changes a character's byte length.
     if (a.size() != b.size()) return false;
+    // Keys nearly always come in the case they are looked up in.
+    if (a == b) return true;
     std::size_t i = 0;
     // Keys are nearly always ASCII: compare those bytes without stepping.
     for (; i < a.size(); ++i) {
@@ -52,25 +54,27 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 std::size_t FindOnBoundary(std::string_view text, std::string_view needle, std::size_t from) {
     if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
-    for (std::size_t i = from; i < text.size(); i = NextCharPos(text, i)) {
-        if (text[i] == needle[0] && text.compare(i, needle.size(), needle) == 0) return i;
+    // A match on a boundary is a match of the bytes, so a byte search finds
+    // every candidate; the stepping only decides whether one starts a
+    // character, and is skipped whole when there is none.
+    std::size_t i = from;
+    while (i < text.size()) {
+        const std::size_t candidate = text.find(needle, i);
+        if (candidate == std::string_view::npos) break;
+        while (i < candidate) i = NextCharPos(text, i);
+        if (i == candidate) return candidate;
     }
     return std::string_view::npos;
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
     std::string out;
-    out.reserve(text.size());
     std::size_t done = 0;
-    std::size_t i = 0;
-    while (i < text.size() && !from.empty()) {
-        if (text[i] == from[0] && text.compare(i, from.size(), from) == 0) {
-            out.append(text.substr(done, i - done));
+    if (!from.empty()) {
+        for (std::size_t at; (at = FindOnBoundary(text, from, done)) != std::string_view::npos;) {
+            out.append(text.substr(done, at - done));
             out.append(to);
-            i += from.size();
-            done = i;
-        } else {
-            i = NextCharPos(text, i);
+            done = at + from.size();
         }
     }
     out.append(text.substr(done));

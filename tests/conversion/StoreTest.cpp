@@ -62,6 +62,7 @@ TEST(IsEndOfCard, MatchesTheWholeLineExactly) {
         {"END:VCARD" + Bytes({0xC0, 0x80}), false},
         {"E" + Bytes({0xE0, 0x81, 0x8E}) + "D:VCAR" + Bytes({0xC1, 0x84}), true},  // three- and two-byte forms
         {"ＥＮＤ：ＶＣＡＲＤ", false},
+        {"F" + Bytes({0xC1, 0x8E}) + "D:VCARD", false},  // the ASCII first byte alone decides
         {"END:VCARD" + Bytes({0xF0, 0x9F, 0x98, 0x80}), false},
         {"END:VCAR" + Bytes({0xC1}), false},  // cut short: the line converts to nothing
     };
