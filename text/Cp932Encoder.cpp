@@ -130,14 +130,25 @@ void Utf8ToCp932::AppendTo(std::string_view utf8, std::string& out) const {
 }
 
 bool IsAscii(std::string_view bytes) {
-    std::size_t i = 0;
+    // Whole words only, the last one overlapping the one before: keys and
+    // short lines would otherwise spend most of their time in a byte loop.
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    const auto load = [p](std::size_t at, auto word) {
+        std::memcpy(&word, p + at, sizeof word);
+        return static_cast<std::uint64_t>(word);
+    };
     std::uint64_t any = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        any |= word;
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 <= n; i += 8) any |= load(i, std::uint64_t{});
+        any |= load(n - 8, std::uint64_t{});
+    } else if (n >= 4) {
+        any = load(0, std::uint32_t{}) | load(n - 4, std::uint32_t{});
+    } else if (n >= 2) {
+        any = load(0, std::uint16_t{}) | load(n - 2, std::uint16_t{});
+    } else if (n == 1) {
+        any = static_cast<unsigned char>(p[0]);
     }
-    for (; i < bytes.size(); ++i) any |= static_cast<unsigned char>(bytes[i]);
     return (any & 0x8080808080808080ULL) == 0;
 }
 
