@@ -111,18 +111,26 @@ void ComponentReader::ReadQuoted(std::string* component) {
 void SplitComponents(std::string_view value, StringList& components) {
     components.Clear();
     ComponentReader reader(value);
-    std::string component;
-    while (reader.Next(component)) components.Add(component);
+    // Read straight into the list's reused entries; the one the end leaves
+    // empty is taken back.
+    while (reader.Next(components.NewEntry())) {
+    }
+    components.DropLast();
 }
 
 std::string ComponentAt(std::string_view value, int n) {
+    std::string component;
+    ReadComponent(value, n, component);
+    return component;
+}
+
+void ReadComponent(std::string_view value, int n, std::string& component) {
+    component.clear();
     ComponentReader reader(value);
     for (int i = 1; i < n; ++i) {
-        if (!reader.Skip()) return {};
+        if (!reader.Skip()) return;
     }
-    std::string component;
     if (n >= 1) reader.Next(component);
-    return component;
 }
 
 }  // namespace kartovo

@@ -39,6 +39,8 @@ void SplitComponents(std::string_view value, StringList& components);
 
 // Component n, counted from 1, or the empty text when there are fewer.
 std::string ComponentAt(std::string_view value, int n);
+// The same into `component`, whose storage is reused.
+void ReadComponent(std::string_view value, int n, std::string& component);
 
 // Undoes the export's escapes in one pass: "\\" gives "\", "\," gives ","
 // and "\;" gives ";". Any other backslash stays, with the character after

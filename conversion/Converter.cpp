@@ -161,12 +161,12 @@ void Converter::AppendName() {
 
 void Converter::AppendAddress() {
     SplitComponents(FirstValue("ADR;TYPE=HOME"), parts_);
-    AppendField(ReplaceAll(Part(6), texts::kPostalMark, ""));
+    AppendField(Replaced(0, Part(6), texts::kPostalMark, ""));
     AppendField(Part(5));
     AppendFieldText(RowText, Part(4));
-    AppendFieldText(RowText, ReplaceAll(ReplaceAll(Part(3), texts::kEscapedLineBreak, texts::kIdeographicSpace), "?",
-                                        texts::kFullwidthHyphen));
-    AppendField(ReplaceAll(Part(2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
+    AppendFieldText(RowText, Replaced(1, Replaced(0, Part(3), texts::kEscapedLineBreak, texts::kIdeographicSpace),
+                                      "?", texts::kFullwidthHyphen));
+    AppendField(Replaced(0, Part(2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
 }
 
 void Converter::AppendJointNames() {
@@ -191,13 +191,20 @@ void Converter::AppendJointNames() {
         }
     }
 
-    const std::string note = LoadField("NOTE", 1);
+    ReadComponent(FirstValue("NOTE"), 1, note_);
+    const std::string_view note = note_;
     const bool printSpouse = MarkerSaysTrue(note, texts::kSpouseMarker);
     const bool printChildren = MarkerSaysTrue(note, texts::kChildrenMarker);
     AppendField(printSpouse ? std::string_view(related[0]) : std::string_view());
     for (std::size_t slot = 1; slot < related.size(); ++slot) {
         AppendField(printChildren ? std::string_view(related[slot]) : std::string_view());
     }
+}
+
+std::string_view Converter::Replaced(std::size_t buffer, std::string_view text, std::string_view from,
+                                     std::string_view to) {
+    AssignReplaced(scratch_[buffer], text, from, to);
+    return scratch_[buffer];
 }
 
 std::string_view Converter::Part(int n) const {

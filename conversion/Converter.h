@@ -53,8 +53,14 @@ private:
     void AppendField(std::string_view text);
     // Component n (from 1) of the value last split into parts_, or the empty text.
     std::string_view Part(int n) const;
+    // `text` with every `from` replaced, in scratch buffer 0 or 1.
+    std::string_view Replaced(std::size_t buffer, std::string_view text, std::string_view from, std::string_view to);
 
-    StringList parts_;  // reused for each value split
+    // Reused for every contact: a million contacts would otherwise cost
+    // millions of allocations, which are slow on Windows.
+    StringList parts_;  // each value split
+    std::string scratch_[2];
+    std::string note_;
 
     Host& host_;
 };

@@ -24,6 +24,10 @@ public:
     const std::string& At(int index) const;
     int Count() const { return static_cast<int>(count_); }
     void Clear() { count_ = 0; }
+    // Takes back the last entry, keeping its storage.
+    void DropLast() {
+        if (count_ > 0) --count_;
+    }
     // Gives the memory back too: a run's lists can be large.
     void Release();
     // Index of the first entry equal to `text` ignoring letter case, or -1.

@@ -67,8 +67,8 @@ std::size_t FindOnBoundary(std::string_view text, std::string_view needle, std::
     return std::string_view::npos;
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
+void AssignReplaced(std::string& out, std::string_view text, std::string_view from, std::string_view to) {
+    out.clear();
     std::size_t done = 0;
     if (!from.empty()) {
         for (std::size_t at; (at = FindOnBoundary(text, from, done)) != std::string_view::npos;) {
@@ -78,6 +78,11 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
         }
     }
     out.append(text.substr(done));
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    AssignReplaced(out, text, from, to);
     return out;
 }
 
