@@ -138,15 +138,21 @@ bool SourceLines::Next(std::string_view& line) {
         return true;
     }
     // Folded: the pieces are copied out, so their bytes need not be kept.
-    const std::size_t which = previous_.kind == Span::Kind::Joined ? 1 - previous_.joined : 0;
+    // The line before is copied out too, or it would pin the text read
+    // since it, and a line folded a million times would keep the whole file.
+    if (previous_.kind == Span::Kind::Raw) {
+        joined_[1].assign(View(previous_));
+        previous_ = {Span::Kind::Joined, 0, 0, 1};
+    }
+    const std::size_t which = 1 - previous_.joined;
     std::string& joined = joined_[which];
     joined.assign(Bytes(start, stop));
     while (FoldFollows()) {
         ++pos_;  // the fold's blank
-        keep_ = std::min(keepPrevious, pos_);
+        keep_ = pos_;
         const std::uint64_t pieceStop = FindBreak();
         joined.append(Bytes(pos_, pieceStop));
-        keep_ = std::min(keepPrevious, pieceStop);
+        keep_ = pieceStop;
         PassBreak(pieceStop);
     }
     current_ = {Span::Kind::Joined, 0, 0, which};

@@ -114,5 +114,33 @@ TEST(SourceLines, UnfoldedLinesAreViewsOfTheFile) {
     EXPECT_FALSE(source.Next(line));
 }
 
+// Read piece by piece, only the current line and the one before are held:
+// a line folded many times, or one that never ends, must not make the
+// reader keep the file since the line before it.
+TEST(SourceLines, ReadingInPiecesHoldsNoMoreThanTheLines) {
+    std::string folded = "BEGIN:VCARD\r\nN:a";
+    for (int i = 0; i < 10000; ++i) folded += "\r\n b";
+    folded += "\r\nEND:VCARD\r\n";
+    std::size_t at = 0;
+    std::size_t largestRoom = 0;
+    SourceLines source(
+        [&](char* into, std::size_t room) {
+            largestRoom = std::max(largestRoom, room);
+            const std::size_t n = std::min<std::size_t>(room, folded.size() - at);
+            std::copy_n(folded.data() + at, n, into);
+            at += n;
+            return n;
+        },
+        64);
+    std::string_view line;
+    ASSERT_TRUE(source.Next(line));
+    ASSERT_TRUE(source.Next(line));
+    EXPECT_EQ(line, "N:a" + std::string(10000, 'b'));
+    EXPECT_EQ(source.Previous(), "BEGIN:VCARD");
+    ASSERT_TRUE(source.Next(line));
+    EXPECT_EQ(line, "END:VCARD");
+    EXPECT_LE(largestRoom, 64u);  // the buffer never had to grow
+}
+
 }  // namespace
 }  // namespace kartovo
