@@ -1,8 +1,10 @@
 #include "SourceLines.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -30,14 +32,22 @@ const char* FindLineBreak(const char* p, const char* end) {
     return p;
 }
 
+char* Allocate(std::size_t size) {
+    void* p = std::malloc(size);
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<char*>(p);
+}
+
 }  // namespace
+
+void SourceLines::Free::operator()(char* p) const { std::free(p); }
 
 SourceLines::SourceLines(std::string_view bytes)
     : data_(bytes.data()), end_(std::min(bytes.find('\0'), bytes.size())) {}
 
 SourceLines::SourceLines(Reader read, std::size_t firstCapacity)
     : readMore_(std::move(read)),
-      storage_(new char[std::max<std::size_t>(firstCapacity, 1)]),
+      storage_(Allocate(std::max<std::size_t>(firstCapacity, 1))),
       capacity_(std::max<std::size_t>(firstCapacity, 1)),
       data_(storage_.get()),
       ended_(false) {}
@@ -59,13 +69,14 @@ bool SourceLines::ReadMore() {
         // stay (a long line) fills more than half.
         const auto kept = static_cast<std::size_t>(end_ - keep_);
         const char* from = storage_.get() + (keep_ - base_);
+        // Nothing moves while one long line grows.
+        if (from != storage_.get()) std::memmove(storage_.get(), from, kept);
         if (kept > capacity_ / 2) {
-            std::unique_ptr<char[]> larger(new char[capacity_ * 2]);
-            std::memcpy(larger.get(), from, kept);
-            storage_ = std::move(larger);
+            char* larger = static_cast<char*>(std::realloc(storage_.get(), capacity_ * 2));
+            if (larger == nullptr) throw std::bad_alloc();
+            static_cast<void>(storage_.release());
+            storage_.reset(larger);
             capacity_ *= 2;
-        } else {
-            std::memmove(storage_.get(), from, kept);
         }
         data_ = storage_.get();
         base_ = keep_;

@@ -60,7 +60,13 @@ private:
     bool FoldFollows() { return Has(pos_) && (At(pos_) == ' ' || At(pos_) == '\t'); }
 
     Reader readMore_;
-    std::unique_ptr<char[]> storage_;  // the pieces read, when reading piece by piece
+    struct Free {
+        void operator()(char* p) const;
+    };
+    // The pieces read, when reading piece by piece. Held with malloc, so a
+    // long line grows it with realloc, which moves large blocks by remapping
+    // their pages instead of copying them.
+    std::unique_ptr<char, Free> storage_;
     std::size_t capacity_ = 0;
     const char* data_ = nullptr;
     std::uint64_t base_ = 0;  // the text's offset of data_[0]
