@@ -85,7 +85,7 @@ private:
     void BindControls();
     void FillUsageText();
     void SetTabOrder();
-    HFONT FontFor(const layout::FontSpec& wanted);  // made once per face, height and charset, scaled
+    HFONT FontFor(const layout::FontStyle& wanted);  // made once per face, height and charset, scaled
     LRESULT OnColorStatic(HDC dc, HWND control);
     void DrawCloseButton(const DRAWITEMSTRUCT& item);
     int Scale(int value) const { return MulDiv(value, scaleNumerator_, scaleDenominator_); }
@@ -97,7 +97,7 @@ private:
     int scaleDenominator_ = 16;
     win::Brush background_;
     win::Font windowFont_;
-    std::array<const layout::FontSpec*, 4> fontSpecs_{};
+    std::array<const layout::FontStyle*, 4> fontStyles_{};
     std::array<win::Font, 4> controlFonts_;
     win::Bitmap closeGlyph_;
     std::array<HWND, std::size(layout::kControls)> controls_{};  // in creation order

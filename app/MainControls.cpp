@@ -185,14 +185,14 @@ void TForm1::SetTabOrder() {
     }
 }
 
-HFONT TForm1::FontFor(const layout::FontSpec& wanted) {
-    const auto same = [&wanted](const layout::FontSpec* made) {
+HFONT TForm1::FontFor(const layout::FontStyle& wanted) {
+    const auto same = [&wanted](const layout::FontStyle* made) {
         return made->height == wanted.height && made->charset == wanted.charset && lstrcmpW(made->face, wanted.face) == 0;
     };
-    for (std::size_t i = 0; i < fontSpecs_.size(); ++i) {
-        if (fontSpecs_[i] != nullptr && same(fontSpecs_[i])) return controlFonts_[i].get();
-        if (fontSpecs_[i] == nullptr) {
-            fontSpecs_[i] = &wanted;
+    for (std::size_t i = 0; i < fontStyles_.size(); ++i) {
+        if (fontStyles_[i] != nullptr && same(fontStyles_[i])) return controlFonts_[i].get();
+        if (fontStyles_[i] == nullptr) {
+            fontStyles_[i] = &wanted;
             controlFonts_[i].Reset(MakeFont(wanted.face, Scale(wanted.height), wanted.charset));
             return controlFonts_[i].get();
         }

@@ -16,17 +16,17 @@ inline constexpr int kClientWidth = 937;
 inline constexpr int kClientHeight = 656;
 inline constexpr unsigned long kBackground = 0x00FDEFAE;  // COLORREF: a pale sky blue
 
-struct FontSpec {
+struct FontStyle {
     const wchar_t* face;  // nullptr: the window font
     int height;
     int charset;
 };
 
-inline constexpr FontSpec kWindowFont{L"Tahoma", -13, 1 /* DEFAULT_CHARSET */};
-inline constexpr FontSpec kMeiryo20{L"メイリオ", -20, 128 /* SHIFTJIS_CHARSET */};
-inline constexpr FontSpec kTahoma20{L"Tahoma", -20, 1 /* DEFAULT_CHARSET */};
-inline constexpr FontSpec kMeiryo13{L"メイリオ", -13, 0 /* ANSI_CHARSET */};
-inline constexpr FontSpec kInherit{nullptr, 0, 0};
+inline constexpr FontStyle kWindowFont{L"Tahoma", -13, 1 /* DEFAULT_CHARSET */};
+inline constexpr FontStyle kMeiryo20{L"メイリオ", -20, 128 /* SHIFTJIS_CHARSET */};
+inline constexpr FontStyle kTahoma20{L"Tahoma", -20, 1 /* DEFAULT_CHARSET */};
+inline constexpr FontStyle kMeiryo13{L"メイリオ", -13, 0 /* ANSI_CHARSET */};
+inline constexpr FontStyle kInherit{nullptr, 0, 0};
 
 enum class Kind { Label, Edit, Button, CloseButton, RichEdit };
 
@@ -35,7 +35,7 @@ struct Control {
     Kind kind;
     int left, top, width, height;
     const wchar_t* caption;  // nullptr: filled in by the window (empty fields, usage text, notice)
-    FontSpec font;
+    FontStyle font;
     int tabOrder;  // -1: none
     bool tabStop;
 };

@@ -188,9 +188,9 @@ TEST_F(WindowTest, ControlsAreOfTheirKindAndReadOnlyWhereTheyShowText) {
         }
         // Japanese captions in a face and character set that have Japanese.
         const LOGFONTW font = FontOf(control);
-        const layout::FontSpec& spec = entry.font.face != nullptr ? entry.font : layout::kWindowFont;
-        EXPECT_STREQ(font.lfFaceName, spec.face);
-        EXPECT_EQ(font.lfCharSet, spec.charset);
+        const layout::FontStyle& expected = entry.font.face != nullptr ? entry.font : layout::kWindowFont;
+        EXPECT_STREQ(font.lfFaceName, expected.face);
+        EXPECT_EQ(font.lfCharSet, expected.charset);
         if (entry.font.face != nullptr) {
             EXPECT_EQ(font.lfHeight, Scaled(entry.font.height));
         }

@@ -294,19 +294,19 @@ TEST(Utf16ToUtf8, KeepsEveryCharacterAndReplacesWhatIsMalformed) {
     }
 }
 
-}  // namespace
-}  // namespace kartovo
-
 // Every length up to three words, and one byte above 0x7F at each place: the
 // words read overlap at the end, and a short text takes no word at all.
 TEST(IsAscii, SeesAHighByteAnywhere) {
     for (std::size_t length = 0; length <= 24; ++length) {
         std::string text(length, 'a');
-        EXPECT_TRUE(kartovo::IsAscii(text)) << length;
+        EXPECT_TRUE(IsAscii(text)) << length;
         for (std::size_t at = 0; at < length; ++at) {
             text[at] = '\x80';
-            EXPECT_FALSE(kartovo::IsAscii(text)) << length << " " << at;
+            EXPECT_FALSE(IsAscii(text)) << length << " " << at;
             text[at] = '\x7F';
         }
     }
 }
+
+}  // namespace
+}  // namespace kartovo
