@@ -129,21 +129,18 @@ bool SourceLines::Next(std::string_view& line) {
     keep_ = std::min(keepPrevious, start);
     if (!Has(start)) return false;
     const std::uint64_t stop = FindBreak();
+    bool folds = false;
     if (stop + 2 < end_) {
         // The common case, with the break and the byte after it held: no
         // need to ask for more text on the way.
         const char* at = data_ + (stop - base_);
         pos_ = stop + (at[0] == '\r' && at[1] == '\n' ? 2 : 1);
-        const char next = At(pos_);
-        if (next != ' ' && next != '\t') {
-            current_ = {Span::Kind::Raw, start, static_cast<std::size_t>(stop - start), 0};
-            line = View(current_);
-            return true;
-        }
+        folds = At(pos_) == ' ' || At(pos_) == '\t';
     } else {
         PassBreak(stop);
+        folds = FoldFollows();
     }
-    if (!FoldFollows()) {
+    if (!folds) {
         current_ = {Span::Kind::Raw, start, static_cast<std::size_t>(stop - start), 0};
         line = View(current_);
         return true;

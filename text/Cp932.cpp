@@ -80,12 +80,6 @@ void AssignReplaced(std::string& out, std::string_view text, std::string_view fr
     out.append(text.substr(done));
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
-    AssignReplaced(out, text, from, to);
-    return out;
-}
-
 std::string FormatMessageText(std::string_view pattern, std::string_view first, std::string_view second) {
     const std::string_view args[2] = {first, second};
     std::string out;

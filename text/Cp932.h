@@ -31,10 +31,10 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // boundary, or npos.
 std::size_t FindOnBoundary(std::string_view text, std::string_view needle, std::size_t from = 0);
 
-// Replaces every occurrence of `from` (left to right, non-overlapping, the
-// inserted text not searched again) that starts on a character boundary.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
-// The same into `out`, whose storage is reused; `text` must not lie in it.
+// Sets `out` to `text` with every occurrence of `from` (left to right,
+// non-overlapping, the inserted text not searched again) that starts on a
+// character boundary replaced. `out`'s storage is reused; `text` must not
+// lie in it.
 void AssignReplaced(std::string& out, std::string_view text, std::string_view from, std::string_view to);
 
 // Walks a message pattern of CP932 text: `literal` gets each run of the
