@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 
 #include "Components.h"
@@ -281,12 +282,20 @@ void Converter::mainprocess() {
     long long count = 0;
     {
         // Read a piece at a time: the file is never held whole.
-        SourceFile source(host_.SourcePath());
-        SourceLines lines([&source](char* into, std::size_t room) { return source.Read(into, room); });
+        std::optional<SourceFile> source(std::in_place, host_.SourcePath());
+        DestinationFile destination(host_.DestinationPath());
+        // Written as it grows, the CSV is never held whole either; but a
+        // device sees nothing of a run that fails.
+        if (destination.WritesAside()) {
+            CsvList.SpillTo([&destination](std::string_view bytes) { destination.Write(bytes); });
+        }
+        SourceLines lines([&source](char* into, std::size_t room) { return source->Read(into, room); });
         count = ConvertText(lines);
-    }  // the source is closed before the CSV is written, which may replace it
+        source.reset();  // closed before the CSV takes its place: it may be the source
+        for (const std::string& block : CsvList.Blocks()) destination.Write(block);
+        destination.Finish();
+    }
 
-    WriteWholeFile(host_.DestinationPath(), CsvList.Blocks());
     const std::string message = std::to_string(count) + std::string(texts::kConvertedSuffix);
     host_.ShowMessage(MessageKind::Information, message, MessageButtons::Ok);
 }

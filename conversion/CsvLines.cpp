@@ -16,7 +16,15 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 void CsvLines::Add(std::string_view line) {
     const std::size_t needed = line.size() + 2;
     if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < needed) {
-        blocks_.emplace_back().reserve(std::max(kBlockSize, needed));
+        if (sink_ && !blocks_.empty()) {
+            // The same block again: its memory stays in the cache, where a
+            // new one would be faulted in page by page.
+            sink_(blocks_.back());
+            blocks_.back().clear();
+            if (blocks_.back().capacity() < needed) blocks_.back().reserve(needed);
+        } else {
+            blocks_.emplace_back().reserve(std::max(kBlockSize, needed));
+        }
     }
     std::string& block = blocks_.back();
     block.append(line);
@@ -44,7 +52,10 @@ std::string CsvLines::Text() const {
     return text;
 }
 
+void CsvLines::SpillTo(Sink sink) { sink_ = std::move(sink); }
+
 void CsvLines::Clear() {
+    sink_ = nullptr;
     // The first block is kept for the next run: most CSVs fit in it, and a
     // window converts again and again with the same lists.
     if (!blocks_.empty()) {
@@ -56,6 +67,7 @@ void CsvLines::Clear() {
 
 void CsvLines::Release() {
     std::vector<std::string>().swap(blocks_);
+    sink_ = nullptr;
     count_ = 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,11 +12,19 @@ namespace kartovo {
 // followed by CR LF at once, into blocks that are never moved, so that a
 // large CSV is written out as it stands, with no copy and no allocation per
 // row. Reading a line outside the list fails with the list index error.
+// A run that writes as it goes hands each full block on and reuses it, so
+// that the CSV is never held whole.
 // Only the count of lines is kept beside the bytes: a line never holds CR
 // or LF, so At finds one by its line breaks, and the run itself never asks.
 class CsvLines {
 public:
+    using Sink = std::function<void(std::string_view bytes)>;
+
     void Add(std::string_view line);
+    // From now on each full block goes to `sink` and is then emptied for the
+    // next lines; At and Text see only the lines still held. Clear and
+    // Release end it. A failure of the sink passes through Add.
+    void SpillTo(Sink sink);
     int Count() const { return count_; }
     std::string_view At(int index) const;  // without its CR LF
     // The file's bytes, in order.
@@ -27,6 +36,7 @@ public:
 
 private:
     std::vector<std::string> blocks_;
+    Sink sink_;
     int count_ = 0;
 };
 

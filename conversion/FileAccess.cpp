@@ -37,16 +37,19 @@ NativeString WorkingFileName() {
     return name;
 }
 
-void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::string>& text) {
-    // The text goes to a new file beside the destination first, and takes
-    // its place only when complete: a full disk or a failing device never
-    // leaves a cut-short CSV, nor loses the file the user had.
-    OutputFile file(path);
-    for (const std::string& block : text) {
-        if (!file.Write(block)) throw Failure(std::string(texts::kWriteError));
-    }
-    if (!file.FlushAndClose()) throw Failure(std::string(texts::kWriteError));
-    file.Commit();
+DestinationFile::DestinationFile(const std::filesystem::path& path) : file_(std::make_unique<OutputFile>(path)) {}
+
+DestinationFile::~DestinationFile() = default;
+
+bool DestinationFile::WritesAside() const { return file_->WritesAside(); }
+
+void DestinationFile::Write(std::string_view bytes) {
+    if (!file_->Write(bytes)) throw Failure(std::string(texts::kWriteError));
+}
+
+void DestinationFile::Finish() {
+    if (!file_->FlushAndClose()) throw Failure(std::string(texts::kWriteError));
+    file_->Commit();
 }
 
 std::string PathForMessage(const std::filesystem::path& path) { return NativeToCp932(AbsolutePath(path)); }

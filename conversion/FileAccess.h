@@ -3,10 +3,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <vector>
 
 namespace kartovo {
 
@@ -30,11 +30,31 @@ private:
     std::intptr_t handle_;  // the descriptor, or the HANDLE on Windows
 };
 
-// Creates or empties the file and writes the text, given as blocks to be
-// written one after the other. Fails with
-// "ファイル "%s" を作成できません。%s" when the file cannot be created, and
-// with "ストリームへの書き込みエラー" when the writing fails.
-void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::string>& text);
+class OutputFile;
+
+// The run's destination, written safely: the text goes to a new file beside
+// it, which takes its place only in Finish, so that a full disk, a failing
+// device or a run that fails half-way never leaves a cut-short CSV, nor loses
+// the file the user had. Opening fails with
+// "ファイル "%s" を作成できません。%s", writing with "ストリームへの書き込みエラー".
+class DestinationFile {
+public:
+    explicit DestinationFile(const std::filesystem::path& path);
+    ~DestinationFile();  // a file never finished is removed
+    DestinationFile(const DestinationFile&) = delete;
+    DestinationFile& operator=(const DestinationFile&) = delete;
+
+    // Whether what is written stays out of sight until Finish: not so for a
+    // device or pipe (Linux), which is written directly.
+    bool WritesAside() const;
+    void Write(std::string_view bytes);
+    // Flushes the file to the disk and puts it in place. The source must be
+    // closed by then: it may be the file replaced.
+    void Finish();
+
+private:
+    std::unique_ptr<OutputFile> file_;
+};
 
 using NativeString = std::filesystem::path::string_type;
 using NativeView = std::basic_string_view<std::filesystem::path::value_type>;

@@ -34,9 +34,11 @@ NativeString WorkingFileName();
 // working file created beside the file it replaces, or on Linux a device or
 // pipe written directly (it has no old content to keep, and must not be
 // replaced by a file). Its destructor closes it and removes a working file
-// that was never committed. Opening refuses early, with the creation
-// message, what replacing would refuse late: a folder, a read-only file, a
-// file another program holds open.
+// that was never committed. What replacing would refuse late (a folder, a
+// read-only file, a file another program holds open) is refused early with
+// the creation message: on opening on Linux, and on Windows at the start of
+// Commit, since until then the source, which may be the very file replaced,
+// is held open against writers.
 class OutputFile {
 public:
     explicit OutputFile(const std::filesystem::path& destination);
@@ -44,6 +46,7 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    bool WritesAside() const { return !working_.empty(); }
     // Each false when the system refuses: the write error.
     bool Write(std::string_view bytes);
     bool FlushAndClose();
@@ -61,6 +64,7 @@ private:
     std::filesystem::path target_;       // the file replaced: a link is followed
     std::filesystem::path working_;      // empty when written directly
     std::intptr_t handle_ = -1;          // the descriptor, or the HANDLE on Windows
+    std::uint64_t written_ = 0;
     bool open_ = false;
     bool committed_ = false;
 };

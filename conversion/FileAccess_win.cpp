@@ -51,13 +51,6 @@ HANDLE HandleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 }  // namespace
 
 OutputFile::OutputFile(const std::filesystem::path& destination) : destination_(destination), target_(destination) {
-    if (GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        // Opening without truncating changes nothing.
-        const HANDLE probe = CreateFileW(destination.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) FailToCreate(destination, static_cast<int>(GetLastError()));
-        CloseHandle(probe);
-    }
     CreateWorkingFile([this](const std::filesystem::path& path) {
         const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -89,6 +82,13 @@ bool OutputFile::FlushAndClose() {
 }
 
 void OutputFile::Commit() {
+    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // Opening without truncating changes nothing.
+        const HANDLE probe = CreateFileW(target_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) FailToCreate(destination_, static_cast<int>(GetLastError()));
+        CloseHandle(probe);
+    }
     if (!MoveFileExW(working_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         FailToCreate(destination_, static_cast<int>(GetLastError()));
     }
