@@ -21,33 +21,36 @@ bool MayHoldEscape(std::string_view text) {
     return false;
 }
 
-// Most components hold no escape, and are left as they are.
-void Unescape(std::string* component) {
-    if (component != nullptr && MayHoldEscape(*component)) *component = UnescapeText(*component);
-}
-
-}  // namespace
-
-std::string UnescapeText(std::string_view text) {
-    if (!MayHoldEscape(text)) return std::string(text);
-    std::string out;
-    out.reserve(text.size());
+// Undoes the escapes where the text stands: it only ever shrinks.
+void UnescapeInPlace(std::string& text) {
+    std::size_t to = 0;
     std::size_t i = 0;
     while (i < text.size()) {
         if (text[i] == kBackslash && i + 1 < text.size()) {
             const char next = text[i + 1];
             if (next == kBackslash || next == ',' || next == ';') {
-                out.push_back(next);
+                text[to++] = next;
                 i += 2;
                 continue;
             }
-            out.push_back(kBackslash);  // kept, and the character after it is copied whole below
+            text[to++] = kBackslash;  // kept, and the character after it is copied whole below
             ++i;
         }
-        const std::size_t end = NextCharPos(text, i);
-        out.append(text.substr(i, end - i));
-        i = end;
+        for (const std::size_t end = NextCharPos(text, i); i < end; ++i) text[to++] = text[i];
     }
+    text.resize(to);
+}
+
+// Most components hold no escape, and are left as they are.
+void Unescape(std::string* component) {
+    if (component != nullptr && MayHoldEscape(*component)) UnescapeInPlace(*component);
+}
+
+}  // namespace
+
+std::string UnescapeText(std::string_view text) {
+    std::string out(text);
+    Unescape(&out);
     return out;
 }
 
@@ -57,7 +60,13 @@ ComponentReader::ComponentReader(std::string_view value)
 std::size_t ComponentReader::PlainEnd() const {
     // Neither ";" nor '"' can be the second byte of a CP932 character, so
     // without any backslash a byte search stops only at real separators.
-    if (!escaped_) return std::min(value_.find(';', pos_), value_.size());
+    const std::size_t semicolon = std::min(value_.find(';', pos_), value_.size());
+    if (!escaped_ || semicolon == pos_ || semicolon == value_.size()) return semicolon;
+    // A semicolon always starts a character, for no second byte is one. It
+    // separates unless the character before it is a backslash, which can
+    // only be so when the byte before it is a backslash or a lead byte.
+    const auto before = static_cast<unsigned char>(value_[semicolon - 1]);
+    if (before != kBackslash && !IsCp932LeadByte(before)) return semicolon;
     std::size_t i = pos_;
     while (i < value_.size() && value_[i] != ';') {
         // A backslash takes the whole character after it along.

@@ -1,6 +1,7 @@
 // The component reader on arbitrary values: the copying and the skipping
-// paths must agree, and a value without quotes or backslashes must split
-// exactly at its semicolons.
+// paths must agree, a value with backslashes but no quotes must split where
+// a plain walk by characters does, and one with neither exactly at its
+// semicolons.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "Components.h"
+#include "Cp932.h"
 #include "FuzzCheck.h"
 #include "StringList.h"
 
@@ -31,6 +33,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view value = input.substr(0, input.find('\0'));
     FUZZ_CHECK(total <= value.size());
     FUZZ_CHECK((count == 0) == value.empty());
+
+    // Without quotes but with a backslash, the components are what a walk by
+    // whole characters cuts at each semicolon it meets, a backslash taking
+    // the next character.
+    if (value.find('"') == std::string_view::npos && value.find('\\') != std::string_view::npos) {
+        int n = 0;
+        std::size_t start = 0;
+        std::size_t i = 0;
+        for (;;) {
+            if (i < value.size() && value[i] != ';') {
+                if (value[i] == '\\' && i + 1 < value.size()) ++i;
+                i = kartovo::NextCharPos(value, i);
+                continue;
+            }
+            FUZZ_CHECK(n < count && components.At(n) == kartovo::UnescapeText(value.substr(start, i - start)));
+            ++n;
+            if (i >= value.size()) break;
+            start = ++i;
+        }
+        FUZZ_CHECK(count == n);
+    }
 
     if (!value.empty() && value.find_first_of("\"\\") == std::string_view::npos) {
         int n = 0;

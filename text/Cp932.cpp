@@ -55,16 +55,21 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 std::size_t FindOnBoundary(std::string_view text, std::string_view needle, std::size_t from) {
     if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
     // A match on a boundary is a match of the bytes, so a byte search finds
-    // every candidate; the stepping only decides whether one starts a
-    // character, and is skipped whole when there is none.
-    std::size_t i = from;
-    while (i < text.size()) {
+    // every candidate. Whether one starts a character is read backwards:
+    // a byte that is no lead byte ends a character, so only the run of lead
+    // bytes just before the candidate counts, back to the last start known.
+    // Those pair up from its start, and an odd run puts the candidate inside
+    // a pair, with the next character just after it.
+    std::size_t known = from;
+    for (std::size_t i = from;;) {
         const std::size_t candidate = text.find(needle, i);
-        if (candidate == std::string_view::npos) break;
-        while (i < candidate) i = NextCharPos(text, i);
-        if (i == candidate) return candidate;
+        if (candidate == std::string_view::npos) return candidate;
+        std::size_t runStart = candidate;
+        while (runStart > known && IsCp932LeadByte(static_cast<unsigned char>(text[runStart - 1]))) --runStart;
+        if ((candidate - runStart) % 2 == 0) return candidate;
+        known = candidate + 1;
+        i = known;
     }
-    return std::string_view::npos;
 }
 
 void AssignReplaced(std::string& out, std::string_view text, std::string_view from, std::string_view to) {

@@ -46,6 +46,8 @@ TEST(SplitComponents, FollowsTheQuotingRules) {
         {std::string("a;b\0;c", 6), {"a", "b"}},  // a zero byte ends the value
         {test::Sjis("山田;太郎;;;"), {test::Sjis("山田"), test::Sjis("太郎"), "", "", ""}},
         {test::Sjis("ソ;表"), {test::Sjis("ソ"), test::Sjis("表")}},
+        {test::Sjis("山;表;\\,"), {test::Sjis("山"), test::Sjis("表"), ","}},
+        {"\x81;a\\,b", {"\x81;a,b"}},  // a lead byte takes the semicolon as its second byte
     };
     for (const Case& c : cases) {
         StringList list;

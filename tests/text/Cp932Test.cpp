@@ -69,11 +69,22 @@ TEST(AssignReplaced, WorksOnCharacterBoundaries) {
 }
 
 TEST(FindOnBoundary, SkipsSecondBytes) {
-    const std::string text = Sjis("ソ") + "\\n";  // 83 5C 5C 6E
-    EXPECT_EQ(FindOnBoundary(text, "\\n"), 2u);
-    EXPECT_EQ(FindOnBoundary(Sjis("ソ") + "n", "\\n"), std::string::npos);
-    EXPECT_EQ(FindOnBoundary("abc", "c"), 2u);
-    EXPECT_EQ(FindOnBoundary("abc", "abcd"), std::string::npos);
+    struct Case {
+        std::string text, needle;
+        std::size_t found;
+    };
+    const Case cases[] = {
+        {Sjis("ソ") + "\\n", "\\n", 2},  // 83 5C 5C 6E
+        {Sjis("ソ") + "n", "\\n", std::string::npos},
+        {"abc", "c", 2},
+        {"abc", "abcd", std::string::npos},
+        // Lead bytes pair up from the text's start, whatever follows them.
+        {Bytes({0x81, 0x81}) + "\\n", "\\n", 2},
+        {Bytes({0x81, 0x81, 0x81}) + "\\n", "\\n", std::string::npos},
+        {Bytes({0x81, 0x40, 0x40}), Bytes({0x40}), 2},
+        {Sjis("ソ表ソ") + "\\n" + Sjis("表"), "\\n", 6},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FindOnBoundary(c.text, c.needle), c.found) << test::Hex(c.text);
 }
 
 TEST(NextCharPos, StepsOverDoubleByteCharacters) {
