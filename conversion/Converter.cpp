@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <optional>
-#include <span>
 
 #include "Components.h"
 #include "Cp932.h"
@@ -43,14 +44,37 @@ constexpr std::string_view kReadKeys[] = {
     "item1.X-ABLabel", "item2.X-ABLabel", "item3.X-ABLabel", "item4.X-ABLabel", "item5.X-ABLabel",
     "item6.X-ABLabel", "item7.X-ABLabel", "item8.X-ABLabel", "item9.X-ABLabel", "item10.X-ABLabel",
 };
-constexpr std::size_t kFirstLabelKey = 5;
-// The relation labels, scanned in item order.
-constexpr std::span<const std::string_view> kRelationLabelKeys = std::span(kReadKeys).subspan(kFirstLabelKey);
+static_assert(std::size(kReadKeys) == Converter::kReadKeyCount);
+constexpr std::size_t kPhoneticLastName = 0;
+constexpr std::size_t kPhoneticFirstName = 1;
+constexpr std::size_t kName = 2;
+constexpr std::size_t kHomeAddress = 3;
+constexpr std::size_t kNote = 4;
+constexpr std::size_t kFirstLabelKey = 5;  // the relation labels follow, in item order
 
-// Index into kReadKeys of a converted key, or -1.
+// Which read keys have each length (bit i for kReadKeys[i]).
+constexpr std::size_t kLongestReadKey = std::ranges::max(kReadKeys, {}, &std::string_view::size).size();
+constexpr auto kReadKeysOfLength = [] {
+    std::array<std::uint16_t, kLongestReadKey + 1> keys{};
+    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) keys[kReadKeys[i].size()] |= std::uint16_t(1u << i);
+    return keys;
+}();
+
+// The byte that sets apart the read keys of one length: the item number of
+// the labels.
+constexpr std::size_t ProbeAt(std::string_view key) { return std::min<std::size_t>(4, key.size() - 1); }
+
+// Index into kReadKeys of a converted key, or -1. Every line's key is looked
+// up, and most are refused by their length alone.
 int ReadKeyIndex(std::string_view key) {
-    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) {
-        if (kReadKeys[i].size() == key.size() && EqualsIgnoreCase(kReadKeys[i], key)) return static_cast<int>(i);
+    if (key.size() >= kReadKeysOfLength.size()) return -1;
+    for (unsigned keys = kReadKeysOfLength[key.size()]; keys != 0; keys &= keys - 1) {
+        const int i = std::countr_zero(keys);
+        const std::string_view read = kReadKeys[i];
+        // Letters of either case differ only in bit 0x20: a quick refusal.
+        const std::size_t at = ProbeAt(read);
+        if ((read[at] | 0x20) != (key[at] | 0x20)) continue;
+        if (EqualsIgnoreCase(read, key)) return i;
     }
     return -1;
 }
@@ -121,15 +145,31 @@ bool IsEndOfCard(std::string_view line) {
     return decoded && same && matched == texts::kEndOfCard.size();
 }
 
-std::string_view Converter::FirstValue(std::string_view key) const {
-    const int index = KeyList.IndexOf(key);
+void Converter::FindReadKeys() {
+    firstLine_.fill(-1);
+    for (int i = 0; i < KeyList.Count(); ++i) {
+        const int read = ReadKeyIndex(KeyList.At(i));
+        if (read >= 0 && firstLine_[static_cast<std::size_t>(read)] < 0) firstLine_[static_cast<std::size_t>(read)] = i;
+    }
+}
+
+std::string_view Converter::FirstValue(std::size_t which) const {
+    const int index = firstLine_[which];
     if (index < 0) return {};
     return ValueList.At(index);
 }
 
-std::string Converter::LoadField(std::string_view key, int n) const { return ComponentAt(FirstValue(key), n); }
+std::string Converter::LoadField(std::string_view key, int n) const {
+    const int index = KeyList.IndexOf(key);
+    return ComponentAt(index < 0 ? std::string_view() : std::string_view(ValueList.At(index)), n);
+}
 
 void Converter::DataKiridashi() {
+    FindReadKeys();
+    BuildRow();
+}
+
+void Converter::BuildRow() {
     RowText.clear();
     RowText.push_back('"');
     AppendReading();
@@ -146,13 +186,15 @@ void Converter::AppendField(std::string_view text) {
 }
 
 void Converter::AppendReading() {
-    AppendFieldText(RowText, LoadField("X-PHONETIC-LAST-NAME", 1));
+    ReadComponent(FirstValue(kPhoneticLastName), 1, scratch_[0]);
+    AppendFieldText(RowText, scratch_[0]);
     AppendFieldText(RowText, texts::kIdeographicSpace);
-    AppendFieldText(RowText, LoadField("X-PHONETIC-FIRST-NAME", 1));
+    ReadComponent(FirstValue(kPhoneticFirstName), 1, scratch_[0]);
+    AppendFieldText(RowText, scratch_[0]);
 }
 
 void Converter::AppendName() {
-    SplitComponents(FirstValue("N"), parts_);
+    SplitComponents(FirstValue(kName), parts_);
     AppendField(Part(1));
     AppendFieldText(RowText, texts::kIdeographicSpace);
     AppendFieldText(RowText, Part(2));
@@ -161,7 +203,7 @@ void Converter::AppendName() {
 }
 
 void Converter::AppendAddress() {
-    SplitComponents(FirstValue("ADR;TYPE=HOME"), parts_);
+    SplitComponents(FirstValue(kHomeAddress), parts_);
     AppendField(Replaced(0, Part(6), texts::kPostalMark, ""));
     AppendField(Part(5));
     AppendFieldText(RowText, Part(4));
@@ -174,8 +216,8 @@ void Converter::AppendJointNames() {
     // Slot 0 is the spouse, 1 to 3 the children in item order.
     std::array<std::string, 4> related;
     std::size_t nextChild = 1;
-    for (const std::string_view labelKey : kRelationLabelKeys) {
-        const int label = KeyList.IndexOf(labelKey);
+    for (std::size_t which = kFirstLabelKey; which < kReadKeyCount; ++which) {
+        const int label = firstLine_[which];
         if (label < 0) continue;
         const std::string& text = ValueList.At(label);
         const bool spouse = text == texts::kSpouseLabel;
@@ -192,7 +234,7 @@ void Converter::AppendJointNames() {
         }
     }
 
-    ReadComponent(FirstValue("NOTE"), 1, note_);
+    ReadComponent(FirstValue(kNote), 1, note_);
     const std::string_view note = note_;
     const bool printSpouse = MarkerSaysTrue(note, texts::kSpouseMarker);
     const bool printChildren = MarkerSaysTrue(note, texts::kChildrenMarker);
@@ -222,16 +264,16 @@ long long Converter::ConvertText(SourceLines& lines) {
     long long count = 0;
     Utf8ToCp932 convert;
     std::string converted;
-    std::array<bool, std::size(kReadKeys)> seen{};
+    FindReadKeys();  // of any unfinished contact the store still holds
     bool previousInCard = false;  // the line before belongs to this contact
     bool previousKept = false;
     std::string_view line;
     while (lines.Next(line)) {
         if (IsEndOfCard(line)) {
-            DataKiridashi();
+            BuildRow();  // the store's read keys are known already
             KeyList.Clear();
             ValueList.Clear();
-            seen.fill(false);
+            firstLine_.fill(-1);
             previousInCard = false;
             ++count;
             continue;
@@ -245,13 +287,15 @@ long long Converter::ConvertText(SourceLines& lines) {
             key = converted;
         }
         const int read = ReadKeyIndex(key);
-        const bool kept = read >= 0 && !seen[static_cast<std::size_t>(read)];
+        const bool kept = read >= 0 && firstLine_[static_cast<std::size_t>(read)] < 0;
         if (kept) {
-            seen[static_cast<std::size_t>(read)] = true;
             // A label's name is the line before it, whatever that line is.
+            // Should its key be a read key, that key's first line came
+            // earlier still: the line would have been kept otherwise.
             if (static_cast<std::size_t>(read) >= kFirstLabelKey && previousInCard && !previousKept) {
                 StoreLine(lines.Previous(), convert, KeyList, ValueList);
             }
+            firstLine_[static_cast<std::size_t>(read)] = KeyList.Count();
             StoreLine(line, convert, KeyList, ValueList);
         }
         previousInCard = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -40,9 +41,18 @@ public:
     StringList ValueList;
     CsvLines CsvList;
 
+    // The keys a row reads: the reading, the name, the home address, the
+    // note, and ten relation labels.
+    static constexpr std::size_t kReadKeyCount = 15;
+
 private:
-    // The value of the first stored line with `key`, or the empty text.
-    std::string_view FirstValue(std::string_view key) const;
+    // Finds the first stored line of each key a row reads, in one pass over
+    // the store.
+    void FindReadKeys();
+    // DataKiridashi once the read keys are found.
+    void BuildRow();
+    // The value of the first stored line with read key `which`, or the empty text.
+    std::string_view FirstValue(std::size_t which) const;
 
     // The row's steps, left to right.
     void AppendReading();
@@ -58,6 +68,7 @@ private:
 
     // Reused for every contact: a million contacts would otherwise cost
     // millions of allocations, which are slow on Windows.
+    std::array<int, kReadKeyCount> firstLine_{};  // in the store, or -1
     StringList parts_;  // each value split
     std::string scratch_[2];
     std::string note_;
