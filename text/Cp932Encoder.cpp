@@ -75,10 +75,15 @@ public:
         const bool pairEnd = afterHighSurrogate_ && (unit & 0xFC00) == 0xDC00;
         afterHighSurrogate_ = (unit & 0xFC00) == 0xD800;
         if (pairEnd) return;
+        Write(unit);
+    }
+    // A unit that is neither ASCII nor a surrogate half.
+    void Write(char16_t unit) {
         const std::uint16_t code = kTable.cells[kTable.page[unit >> 8]][unit & 0xFF];
         if (code > 0xFF) *out_++ = static_cast<char>(code >> 8);
         *out_++ = static_cast<char>(code & 0xFF);
     }
+    void WriteAscii(unsigned char b) { *out_++ = static_cast<char>(b); }
     char* end() const { return out_; }
 
 private:
@@ -109,7 +114,28 @@ bool Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out) const {
     const std::size_t start = out.size();
     out.resize(start + utf8.size());
     UnitWriter writer(out.data() + start);
-    const bool decoded = DecodeUtf8(utf8, writer);
+    // Japanese text is nearly all ASCII and three-byte forms: those go
+    // straight to the table here. At anything else, a surrogate half
+    // included, the general decoder takes over; no unit before it was a
+    // surrogate, so the writer has no pair pending.
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const unsigned char lead = p[i];
+        if (lead < 0x80) {
+            writer.WriteAscii(lead);
+            ++i;
+            continue;
+        }
+        if ((lead & 0xF0) != 0xE0 || utf8.size() - i < 3 || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) {
+            break;
+        }
+        const auto unit = static_cast<char16_t>((lead & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F));
+        if ((unit & 0xF800) == 0xD800) break;
+        writer.Write(unit);
+        i += 3;
+    }
+    const bool decoded = DecodeUtf8(utf8.substr(i), writer);
     out.resize(decoded ? static_cast<std::size_t>(writer.end() - out.data()) : start);
     return decoded;
 }
