@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ByteSearch.h"
 #include "Cp932.h"
 
 namespace kartovo {
@@ -13,8 +14,8 @@ constexpr char kBackslash = '\\';
 // characters. A second byte 0x5C may pass for a backslash here; that only
 // costs the full pass, which steps whole characters.
 bool MayHoldEscape(std::string_view text) {
-    for (std::size_t i = text.find(kBackslash); i != std::string_view::npos && i + 1 < text.size();
-         i = text.find(kBackslash, i + 1)) {
+    for (std::size_t i = FindByte(text, kBackslash); i != std::string_view::npos && i + 1 < text.size();
+         i = FindByte(text, kBackslash, i + 1)) {
         const char next = text[i + 1];
         if (next == kBackslash || next == ',' || next == ';') return true;
     }
@@ -55,12 +56,12 @@ std::string UnescapeText(std::string_view text) {
 }
 
 ComponentReader::ComponentReader(std::string_view value)
-    : value_(value.substr(0, value.find('\0'))), escaped_(value_.find(kBackslash) != std::string_view::npos) {}
+    : value_(value.substr(0, FindByte(value, '\0'))), escaped_(FindByte(value_, kBackslash) != std::string_view::npos) {}
 
 std::size_t ComponentReader::PlainEnd() const {
     // Neither ";" nor '"' can be the second byte of a CP932 character, so
     // without any backslash a byte search stops only at real separators.
-    const std::size_t semicolon = std::min(value_.find(';', pos_), value_.size());
+    const std::size_t semicolon = std::min(FindByte(value_, ';', pos_), value_.size());
     if (!escaped_ || semicolon == pos_ || semicolon == value_.size()) return semicolon;
     // A semicolon always starts a character, for no second byte is one. It
     // separates unless the character before it is a backslash, which can
@@ -102,7 +103,7 @@ void ComponentReader::ReadQuoted(std::string* component) {
     ++pos_;
     bool closed = false;
     while (pos_ < value_.size() && !closed) {
-        const std::size_t quote = value_.find('"', pos_);
+        const std::size_t quote = FindByte(value_, '"', pos_);
         if (quote == std::string_view::npos) break;
         if (component != nullptr) component->append(value_.substr(pos_, quote - pos_));
         closed = quote + 1 == value_.size() || value_[quote + 1] != '"';

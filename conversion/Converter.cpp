@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "ByteSearch.h"
 #include "Components.h"
 #include "Cp932.h"
 #include "FileAccess.h"
@@ -113,7 +114,7 @@ bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
 }  // namespace
 
 void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values) {
-    const std::size_t colon = line.find(':');
+    const std::size_t colon = FindByte(line, ':');
     if (colon == std::string_view::npos) {
         // A line without a colon keeps all its bytes as the value: it is only
         // ever read as the related name before a relation label.
@@ -278,7 +279,7 @@ long long Converter::ConvertText(SourceLines& lines) {
             ++count;
             continue;
         }
-        const std::size_t colon = line.find(':');
+        const std::size_t colon = FindByte(line, ':');
         const std::string_view rawKey = colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
         std::string_view key = rawKey;  // ASCII converts to itself
         if (!IsAscii(rawKey)) {

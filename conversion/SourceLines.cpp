@@ -6,31 +6,12 @@
 #include <limits>
 #include <new>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "ByteSearch.h"
 
 namespace kartovo {
 namespace {
 
 constexpr std::uint64_t kNowhere = std::numeric_limits<std::uint64_t>::max();
-
-// The first CR or LF in [p, end), or end. One pass for both bytes: a file
-// may end its lines with either or both.
-const char* FindLineBreak(const char* p, const char* end) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (end - p >= 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
-        if (found != 0) return p + __builtin_ctz(static_cast<unsigned>(found));
-        p += 16;
-    }
-#endif
-    while (p < end && *p != '\r' && *p != '\n') ++p;
-    return p;
-}
 
 char* Allocate(std::size_t size) {
     void* p = std::malloc(size);
@@ -43,7 +24,7 @@ char* Allocate(std::size_t size) {
 void SourceLines::Free::operator()(char* p) const { std::free(p); }
 
 SourceLines::SourceLines(std::string_view bytes)
-    : data_(bytes.data()), end_(std::min(bytes.find('\0'), bytes.size())) {}
+    : data_(bytes.data()), end_(std::min(FindByte(bytes, '\0'), bytes.size())) {}
 
 SourceLines::SourceLines(Reader read, std::size_t firstCapacity)
     : readMore_(std::move(read)),
@@ -88,8 +69,8 @@ bool SourceLines::ReadMore() {
         ended_ = true;
         return false;
     }
-    if (const void* zero = std::memchr(into, '\0', got); zero != nullptr) {
-        got = static_cast<std::size_t>(static_cast<const char*>(zero) - into);
+    if (const char* zero = FindAnyOf<'\0'>(into, into + got); zero != into + got) {
+        got = static_cast<std::size_t>(zero - into);
         ended_ = true;  // a zero byte ends the text
     }
     end_ += got;
@@ -107,7 +88,8 @@ std::uint64_t SourceLines::FindBreak() {
     std::uint64_t from = pos_;
     for (;;) {
         const char* end = data_ + (end_ - base_);
-        const char* found = FindLineBreak(data_ + (from - base_), end);
+        // One pass for CR and LF: a file may end its lines with either or both.
+        const char* found = FindAnyOf<'\r', '\n'>(data_ + (from - base_), end);
         if (found != end) return base_ + static_cast<std::uint64_t>(found - data_);
         from = end_;
         if (!ReadMore()) return end_;

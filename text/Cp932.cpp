@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "ByteSearch.h"
+
 namespace kartovo {
 namespace {
 
@@ -62,7 +64,7 @@ std::size_t FindOnBoundary(std::string_view text, std::string_view needle, std::
     // a pair, with the next character just after it.
     std::size_t known = from;
     for (std::size_t i = from;;) {
-        const std::size_t candidate = text.find(needle, i);
+        const std::size_t candidate = FindText(text, needle, i);
         if (candidate == std::string_view::npos) return candidate;
         std::size_t runStart = candidate;
         while (runStart > known && IsCp932LeadByte(static_cast<unsigned char>(text[runStart - 1]))) --runStart;
