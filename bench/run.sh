@@ -119,8 +119,13 @@ for n in "${sizes[@]}"; do
   tv=$outdir/time-$n.txt
   log=$outdir/convert-$n.log
 
-  best_conv='' best_cpu='' peak_kb=0
-  for ((i = 1; i <= runs; i++)); do
+  best_conv='' best_cpu='' peak_kb=0 best_iconv='' best_win=''
+  # iconv writes its output to a file too, as the converter does: the floor
+  # is reading one file and writing another, not writing to /dev/null.
+  iconv_out=$outdir/iconv-$n.txt
+  wcsv=$outdir/out-$n-windows.csv
+
+  time_converter() {
     rm -f "$csv"
     t0=$(now_ns)
     if ! /usr/bin/time -v -o "$tv" "$converter" --yes "$src" "$csv" </dev/null >"$log" 2>&1; then
@@ -143,13 +148,9 @@ for n in "${sizes[@]}"; do
     # build inflates wall time, and CPU time shows whether that is all it was.
     cpu_ms=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%d", s * 1000 }' "$tv")
     if [ -z "$best_cpu" ] || [ "$cpu_ms" -lt "$best_cpu" ]; then best_cpu=$cpu_ms; fi
-  done
+  }
 
-  best_iconv=''
-  # iconv writes its output to a file too, as the converter does: the floor
-  # is reading one file and writing another, not writing to /dev/null.
-  iconv_out=$outdir/iconv-$n.txt
-  for ((i = 1; i <= runs; i++)); do
+  time_iconv() {
     rm -f "$iconv_out"
     t0=$(now_ns)
     # -c drops what code page 932 lacks (emoji); glibc then exits 1, which is
@@ -160,21 +161,28 @@ for n in "${sizes[@]}"; do
     t=$(( $(now_ns) - t0 ))
     if [ "$rc" -gt 1 ]; then echo "run.sh: iconv failed ($rc) on $src" >&2; exit 1; fi
     if [ -z "$best_iconv" ] || [ "$t" -lt "$best_iconv" ]; then best_iconv=$t; fi
+  }
+
+  time_windows() {
+    rm -f "$wcsv"
+    t0=$(now_ns)
+    "$wine_run" "$windows" --yes "$src" "$wcsv" </dev/null >"$log" 2>&1 ||
+      { echo "run.sh: the Windows converter failed on $n contacts:" >&2; tail -n 20 "$log" >&2; exit 1; }
+    t=$(( $(now_ns) - t0 - startup_ns ))
+    if [ -z "$best_win" ] || [ "$t" -lt "$best_win" ]; then best_win=$t; fi
+  }
+
+  # Taken in turn within each round, so that a burst of load from another
+  # user of the machine falls on all of them alike, not on one alone.
+  for ((i = 1; i <= runs; i++)); do
+    time_converter
+    time_iconv
+    if [ -n "$windows" ]; then time_windows; fi
   done
   rm -f "$iconv_out"
 
   win_cells='| — | — '
   if [ -n "$windows" ]; then
-    best_win=''
-    wcsv=$outdir/out-$n-windows.csv
-    for ((i = 1; i <= runs; i++)); do
-      rm -f "$wcsv"
-      t0=$(now_ns)
-      "$wine_run" "$windows" --yes "$src" "$wcsv" </dev/null >"$log" 2>&1 ||
-        { echo "run.sh: the Windows converter failed on $n contacts:" >&2; tail -n 20 "$log" >&2; exit 1; }
-      t=$(( $(now_ns) - t0 - startup_ns ))
-      if [ -z "$best_win" ] || [ "$t" -lt "$best_win" ]; then best_win=$t; fi
-    done
     # The same bytes on both platforms, or the timing means nothing.
     cmp -s "$csv" "$wcsv" || { echo "run.sh: the Windows CSV differs from the native one: $wcsv" >&2; exit 1; }
     win_cells="| $(fmt_s "$best_win") | $(div "$best_win" "$best_conv" '%.2f') "
@@ -186,7 +194,7 @@ for n in "${sizes[@]}"; do
     growth_lines+=("time($n)/time($prev_n) = $growth, CPU $(div "$best_cpu" "$prev_cpu" '%.2f') (input ×$(div "$n" "$prev_n" '%g'))")
   fi
   rows+=("| $n | $(div "$bytes" 1048576 '%.1f') \
-| $(fmt_s "$best_conv") | $(div "$best_cpu" 1000 '%.2f') | $(fmt_s "$best_iconv") | $(div "$best_conv" "$best_iconv" '%.1f') \
+| $(fmt_s "$best_conv") | $(div "$best_cpu" 1000 '%.2f') | $(fmt_s "$best_iconv") | $(div "$best_conv" "$best_iconv" '%.2f') \
 ${win_cells}| $(div "$bytes" "$(( best_conv / 1000 ))" '%.0f') \
 | $(div "$peak_kb" 1024 '%.1f') | $(div "$(( peak_kb * 1024 ))" "$bytes" '%.2f') | $growth |")
   prev_n=$n prev_conv=$best_conv prev_cpu=$best_cpu
