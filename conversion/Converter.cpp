@@ -336,6 +336,7 @@ void Converter::mainprocess() {
         }
         SourceLines lines([&source](char* into, std::size_t room) { return source->Read(into, room); });
         count = ConvertText(lines);
+        CsvList.SpillTo(nullptr);  // the destination does not outlive this block
         source.reset();  // closed before the CSV takes its place: it may be the source
         for (const std::string& block : CsvList.Blocks()) destination.Write(block);
         destination.Finish();
