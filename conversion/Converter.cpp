@@ -55,11 +55,16 @@ constexpr std::size_t kFirstLabelKey = 5;  // the relation labels follow, in ite
 
 // Which read keys have each length (bit i for kReadKeys[i]).
 constexpr std::size_t kLongestReadKey = std::ranges::max(kReadKeys, {}, &std::string_view::size).size();
-constexpr auto kReadKeysOfLength = [] {
-    std::array<std::uint16_t, kLongestReadKey + 1> keys{};
-    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) keys[kReadKeys[i].size()] |= std::uint16_t(1u << i);
+using KeysOfLength = std::array<std::uint16_t, kLongestReadKey + 1>;
+constexpr KeysOfLength ReadKeysOfLength() {
+    KeysOfLength keys{};
+    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) {
+        std::uint16_t& lengthKeys = keys[kReadKeys[i].size()];
+        lengthKeys = static_cast<std::uint16_t>(lengthKeys | 1u << i);
+    }
     return keys;
-}();
+}
+constexpr KeysOfLength kReadKeysOfLength = ReadKeysOfLength();
 
 // The byte that sets apart the read keys of one length: the item number of
 // the labels.
