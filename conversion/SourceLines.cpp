@@ -69,7 +69,7 @@ bool SourceLines::ReadMore() {
         ended_ = true;
         return false;
     }
-    if (const char* zero = FindAnyOf<'\0'>(into, into + got); zero != into + got) {
+    if (const char* zero = FindAnyOf(into, into + got, '\0'); zero != into + got) {
         got = static_cast<std::size_t>(zero - into);
         ended_ = true;  // a zero byte ends the text
     }
@@ -89,7 +89,7 @@ std::uint64_t SourceLines::FindBreak() {
     for (;;) {
         const char* end = data_ + (end_ - base_);
         // One pass for CR and LF: a file may end its lines with either or both.
-        const char* found = FindAnyOf<'\r', '\n'>(data_ + (from - base_), end);
+        const char* found = FindAnyOf(data_ + (from - base_), end, '\r', '\n');
         if (found != end) return base_ + static_cast<std::uint64_t>(found - data_);
         from = end_;
         if (!ReadMore()) return end_;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -13,40 +14,31 @@
 
 namespace kartovo {
 
-// The first byte in [p, end) that is one of `Bytes`, or end: one pass for
+// The first byte in [p, end) that is one of `bytes`, or end: one pass for
 // all of them, sixteen bytes at a time where the processor allows.
-template <char... Bytes>
-const char* FindAnyOf(const char* p, const char* end) {
+template <typename... Byte>
+const char* FindAnyOf(const char* p, const char* end, Byte... bytes) {
+    static_assert((std::is_same_v<Byte, char> && ...));
 #ifdef __SSE2__
     while (end - p >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         __m128i hits = _mm_setzero_si128();
-        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(Bytes)))), ...);
+        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(bytes)))), ...);
         const int found = _mm_movemask_epi8(hits);
         if (found != 0) return p + __builtin_ctz(static_cast<unsigned>(found));
         p += 16;
     }
 #endif
-    while (p < end && ((*p != Bytes) && ...)) ++p;
+    while (p < end && ((*p != bytes) && ...)) ++p;
     return p;
 }
 
 // string_view::find for one byte.
 inline std::size_t FindByte(std::string_view text, char byte, std::size_t from = 0) {
     if (from >= text.size()) return std::string_view::npos;
-    const char* p = text.data() + from;
     const char* const end = text.data() + text.size();
-#ifdef __SSE2__
-    const __m128i wanted = _mm_set1_epi8(byte);
-    while (end - p >= 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted));
-        if (found != 0) return static_cast<std::size_t>(p - text.data()) + __builtin_ctz(static_cast<unsigned>(found));
-        p += 16;
-    }
-#endif
-    while (p < end && *p != byte) ++p;
-    return p == end ? std::string_view::npos : static_cast<std::size_t>(p - text.data());
+    const char* const at = FindAnyOf(text.data() + from, end, byte);
+    return at == end ? std::string_view::npos : static_cast<std::size_t>(at - text.data());
 }
 
 // string_view::find for a text.
