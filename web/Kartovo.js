@@ -48,7 +48,17 @@ function workerMain() {
 
   onmessage = async (event) => {
     await ready;
-    file = event.data;
+    try {
+      convert(event.data);
+    } catch (error) {
+      // The core stopped short (out of memory, say): the page starts a new worker.
+      postMessage({ broken: String(error) });
+    }
+  };
+  ready.then(() => postMessage({ ready: true }));
+
+  function convert(chosen) {
+    file = chosen;
     offset = 0;
     ahead = new Uint8Array(0);
     aheadAt = 0;
@@ -70,14 +80,13 @@ function workerMain() {
     ahead = new Uint8Array(0);
     file = null;
     postMessage({ done }, [lengths.buffer, marks.buffer]);
-  };
-  ready.then(() => postMessage({ ready: true }));
+  }
 }
 
 (() => {
   const ui = {};
   for (const id of ['source', 'source-name', 'choose', 'convert', 'save', 'save-name', 'status', 'progress', 'result',
-    'report', 'summary', 'marked-only', 'table-wrap', 'preview', 'more']) {
+    'summary', 'marked-only', 'table-wrap', 'preview', 'more']) {
     ui[id.replace(/-(\w)/g, (_, c) => c.toUpperCase())] = document.getElementById(id);
   }
   const PAGE_ROWS = 200;
