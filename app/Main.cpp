@@ -51,6 +51,7 @@ void TForm1::Create() {
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (dialogKeys_.Handle(Handle(), message, wParam, lParam)) return 0;
     switch (message) {
         case WM_CREATE:
             CreateControls();

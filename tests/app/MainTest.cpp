@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "ModalDriver.h"
 #include "TestSupport.h"
+#include "WideText.h"
 #include "WindowReaders.h"
 
 namespace kartovo {
