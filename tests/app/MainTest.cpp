@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "ModalDriver.h"
 #include "TestSupport.h"
+#include "WideText.h"
 #include "WindowReaders.h"
 
 namespace kartovo {
@@ -74,6 +75,18 @@ std::function<void(HWND)> Answer(std::vector<Said>& said, int id) {
         } else {
             PostMessageW(GetDlgItem(box, id), BM_CLICK, 0, 0);
         }
+    };
+}
+
+// Before `act`, drops `path` on `window` as the shell does, while the
+// modal window is up (and `window`, its owner, disabled); `drop` gets the
+// handle, which should be finished.
+std::function<void(HWND)> DroppingFirst(HWND window, const std::filesystem::path& path, HDROP& drop,
+                                        std::function<void(HWND)> act) {
+    return [window, path, &drop, act](HWND modal) {
+        drop = MakeDrop({path.native()});
+        PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        act(modal);
     };
 }
 
@@ -188,9 +201,9 @@ TEST_F(WindowTest, ControlsAreOfTheirKindAndReadOnlyWhereTheyShowText) {
         }
         // Japanese captions in a face and character set that have Japanese.
         const LOGFONTW font = FontOf(control);
-        const layout::FontStyle& expected = entry.font.face != nullptr ? entry.font : layout::kWindowFont;
-        EXPECT_STREQ(font.lfFaceName, expected.face);
-        EXPECT_EQ(font.lfCharSet, expected.charset);
+        const layout::FontStyle& wanted = entry.font.face != nullptr ? entry.font : layout::kWindowFont;
+        EXPECT_STREQ(font.lfFaceName, wanted.face);
+        EXPECT_EQ(font.lfCharSet, wanted.charset);
         if (entry.font.face != nullptr) {
             EXPECT_EQ(font.lfHeight, Scaled(entry.font.height));
         }
@@ -541,6 +554,7 @@ TEST_F(WindowTest, ContactsPageOpensInTheDefaultBrowser) {
 TEST_F(WindowTest, PickersTakeATypedNameOrChangeNothing) {
     const std::wstring source = (dir / "typed.vcf").native();  // need not exist
     std::wstring title;
+    const std::filesystem::path folderBefore = std::filesystem::current_path();
 
     test::RunWithModal([&] { return static_cast<int>(SendMessageW(form.Button3, BM_CLICK, 0, 0)); },
                        InFileDialog(title, source));
@@ -555,13 +569,16 @@ TEST_F(WindowTest, PickersTakeATypedNameOrChangeNothing) {
     EXPECT_EQ(win::WindowText(form.Edit2), (dir / "chosen.csv").native());
     EXPECT_EQ(form.SaveDialog1.FileName, dir / "chosen.csv");
 
-    // Cancelling either changes nothing.
+    // Cancelling either changes nothing, even with a file dropped on the
+    // window meanwhile; and no dialog moves the current folder.
     for (HWND button : {form.Button3, form.Button4}) {
+        HDROP drop = nullptr;
         test::RunWithModal([&] { return static_cast<int>(SendMessageW(button, BM_CLICK, 0, 0)); },
-                           InFileDialog(title, L""));
+                           DroppingFirst(form.Handle(), dir / "dropped.vcf", drop, InFileDialog(title, L"")));
         EXPECT_EQ(win::WindowText(form.Edit1), source);
         EXPECT_EQ(win::WindowText(form.Edit2), (dir / "chosen.csv").native());
     }
+    EXPECT_EQ(std::filesystem::current_path(), folderBefore);
 }
 
 TEST_F(WindowTest, ConvertsADroppedFile) {
@@ -586,21 +603,38 @@ TEST_F(WindowTest, OverwriteQuestion) {
         int answer;  // 0: closed from the title bar
         const wchar_t* then;
         bool written;
+        bool dropMeanwhile = false;  // another file dropped on the window while the question is up
     };
     const Case cases[] = {
         {kResultYes, L"1件の連絡先を変換しました", true},
         {kResultNo, L"処理を中止しました", false},
         {0, L"処理を中止しました", false},
+        // The answer is about the file shown when 変換 was pressed.
+        {kResultYes, L"1件の連絡先を変換しました", true, true},
     };
     test::WriteFile(dir / "in.vcf", "END:VCARD\r\n");
+    test::WriteFile(dir / "other.vcf", "END:VCARD\r\n");
     ChooseSource(dir / "in.vcf");
+    ShowWindow(form.Handle(), SW_SHOWNORMAL);  // the message box disables only windows that show
     for (const Case& c : cases) {
         test::WriteFile(dir / "in.csv", "old");
+        test::WriteFile(dir / "other.csv", "old");
         said.clear();
-        Click(form.Button1, {Answer(said, c.answer), Answer(said, IDOK)});
+        HDROP drop = nullptr;
+        const auto answer = Answer(said, c.answer);
+        Click(form.Button1, {c.dropMeanwhile ? DroppingFirst(form.Handle(), dir / "other.vcf", drop, answer) : answer,
+                             Answer(said, IDOK)});
         EXPECT_EQ(said, (std::vector<Said>{{L"確認", L"ファイルを上書きしますか"}, {L"情報", c.then}}));
         EXPECT_EQ(test::ReadFile(dir / "in.csv") != "old", c.written);
+        EXPECT_EQ(test::ReadFile(dir / "other.csv"), "old");
+        EXPECT_EQ(win::WindowText(form.Edit1), (dir / "in.vcf").native());
+        if (drop != nullptr) {
+            EXPECT_EQ(GlobalFlags(drop), UINT{GMEM_INVALID_HANDLE}) << "the drop was not finished";
+        }
     }
+    // Enabled again, the window takes drops.
+    ChooseSource(dir / "other.vcf");
+    EXPECT_EQ(win::WindowText(form.Edit2), (dir / "other.csv").native());
 }
 
 TEST_F(WindowTest, FailureIsShownAndTheWindowGoesOn) {
