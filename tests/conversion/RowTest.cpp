@@ -81,6 +81,13 @@ TEST(DataKiridashi, FieldsFromMissingAndOddValues) {
         {{{"item1.ADR;TYPE=HOME", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
         // ソ and 表 end in byte 0x5C: with a following n they are no "\n".
         {{{"ADR;TYPE=HOME", ";;ソn表n;;;;"}}, "\"　\",\"　\",\"様\",\"\",\"ソn表n\",\"\",\"\",\"\",\"\",\"\""},
+        // Characters at the edges of the lead-byte ranges (81 81, 9F E0, E0 81,
+        // F0 82, FA E5, FB FC), the user-defined ones included, and the single
+        // bytes beside them (80, FD), before each replaced text.
+        {{{"ADR;TYPE=HOME", ";;＝\\n游\\n焉\\n\uE041\\n栁\\n髙\\n﨑\\n\u0080\\n\uF8F1\\n;;;;"}},
+         "\"　\",\"　\",\"様\",\"\",\"＝　游　焉　\uE041　栁　髙　﨑　\u0080　\uF8F1　\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"ADR;TYPE=HOME", ";;＝?游?焉?\uE041?栁?髙?;;;〒＝〒游〒焉〒\uE041〒栁〒髙〒;"}},
+         "\"　\",\"　\",\"様\",\"＝游焉\uE041栁髙\",\"＝－游－焉－\uE041－栁－髙－\",\"\",\"\",\"\",\"\",\"\""},
     };
     for (const Case& c : cases) EXPECT_EQ(RowOf(c.card), c.row);
 }
