@@ -3,7 +3,7 @@
 #include <string>
 
 #include "Failure.h"
-#include "Win32.h"
+#include "WideText.h"
 
 namespace kartovo {
 

@@ -34,7 +34,9 @@ OPENFILENAMEW TFileDialog::Settings(HWND owner, std::wstring& buffer, std::wstri
     settings.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
     // No existence checks and no overwrite prompt: the conversion run tells
     // the user what became of a path, and asks before replacing a file.
-    settings.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    // The process's current folder stays where it was: a folder left
+    // current would keep its drive (a USB stick) from being removed.
+    settings.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     return settings;
 }
 

@@ -51,6 +51,7 @@ void TForm1::Create() {
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (dialogKeys_.Handle(Handle(), message, wParam, lParam)) return 0;
     switch (message) {
         case WM_CREATE:
             CreateControls();
@@ -144,6 +145,9 @@ void TForm1::Button2Click(HWND /*sender*/) { OpenWithShell(Handle(), L"open", kC
 
 void TForm1::WMDropFiles(HDROP drop) {
     const win::DropHandle owned(drop);
+    // Disabled, the window is behind a message box or a file dialog, which
+    // is about the paths shown now: a drop must not change them under it.
+    if (!IsWindowEnabled(Handle())) return;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
         // Asking for the length first takes long paths whole.

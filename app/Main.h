@@ -11,11 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "BaseWindow.h"
 #include "Converter.h"
+#include "DialogKeys.h"
 #include "FileDialog.h"
+#include "Handles.h"
 #include "Host.h"
 #include "Layout.h"
-#include "Win32.h"
 
 namespace kartovo {
 
@@ -93,6 +95,7 @@ private:
     void OnCommand(int id, WORD code);
     void SetSource(const std::filesystem::path& path);
 
+    win::DialogKeys dialogKeys_;
     int scaleNumerator_ = 16;  // the window font's text height over 16
     int scaleDenominator_ = 16;
     win::Brush background_;

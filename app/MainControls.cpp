@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include "Main.h"
+#include "WideText.h"
 #include "resource.h"
 
 namespace kartovo {
@@ -18,17 +19,6 @@ const wchar_t* RichEditClass() {
     if (LoadLibraryW(L"Msftedit.dll") != nullptr) return MSFTEDIT_CLASS;
     if (LoadLibraryW(L"Riched20.dll") != nullptr) return RICHEDIT_CLASSW;
     throw std::runtime_error("no rich edit control");
-}
-
-// The usage text's rich edit, put into dialog mode by IsDialogMessageW,
-// would post WM_CLOSE to the window on Escape and end the program. Escape
-// does nothing in this window, so the box never sees it.
-WNDPROC richEditProcedure = nullptr;
-
-LRESULT CALLBACK UsageTextProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const bool escape = (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR) && wParam == VK_ESCAPE;
-    if (escape) return 0;
-    return CallWindowProcW(richEditProcedure, window, message, wParam, lParam);
 }
 
 std::wstring LoadResourceString(UINT id) {
@@ -169,8 +159,8 @@ void TForm1::FillUsageText() {
     SendMessageW(RichEdit1, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
     const std::wstring usage = LoadUsageText();
     SetWindowTextW(RichEdit1, usage.c_str());
-    richEditProcedure = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(RichEdit1, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&UsageTextProcedure)));
+    // Escape does nothing in this window; in the usage text it would close it.
+    win::KeepEscapeFrom(RichEdit1);
 }
 
 void TForm1::SetTabOrder() {

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "BaseWindow.h"
+#include "DialogKeys.h"
+#include "Handles.h"
 #include "MessageBoxLayout.h"
-#include "Win32.h"
+#include "WideText.h"
 
 namespace kartovo {
 namespace {
@@ -169,7 +172,7 @@ private:
             AddChild(L"BUTTON", set_.row[i].caption, WS_TABSTOP | group | type | BS_NOTIFY, layout.buttons[i],
                      set_.row[i].result);
         }
-        SetFocusTarget(GetDlgItem(Handle(), defaultId_));
+        dialogKeys_.SetFocusTarget(GetDlgItem(Handle(), defaultId_));
     }
 
     HWND AddChild(const wchar_t* className, const wchar_t* text, DWORD style, const RECT& rect, int id) {
@@ -211,6 +214,7 @@ private:
     }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (dialogKeys_.Handle(Handle(), message, wParam, lParam)) return 0;
         switch (message) {
             case WM_COMMAND:
                 OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -253,6 +257,7 @@ private:
     Look look_;
     const ButtonSet& set_;
     int defaultId_;
+    win::DialogKeys dialogKeys_;
     win::Font font_;
     bool ended_ = false;
     int result_ = kResultCancel;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Win32.h"
+#include "Handles.h"
 
 namespace kartovo {
 

@@ -33,7 +33,11 @@ void WriteText(std::FILE* stream, std::string_view utf8) {
 
 bool InputIsTerminal() {
 #ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0;
+    // Not _isatty, which also says yes for NUL and every other character
+    // device: only a console has someone at it to answer.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 #else
     return isatty(STDIN_FILENO) != 0;
 #endif

@@ -78,7 +78,11 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, co
             paths.emplace_back(arg);
         }
     }
-    if (paths.empty() || paths.size() > 2) {
+    if (paths.size() > 2) {
+        io.err("余分な引数です: " + NativeToUtf8(paths[2].native()) + "\n\n" + std::string(kUsage));
+        return 2;
+    }
+    if (paths.empty()) {
         io.err(kUsage);
         return 2;
     }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "StringList.h"
-
 namespace kartovo {
 namespace {
 
@@ -32,20 +30,6 @@ void CsvLines::Add(std::string_view line) {
     ++count_;
 }
 
-std::string_view CsvLines::At(int index) const {
-    if (index < 0 || index >= Count()) FailListIndex(index);
-    // A line never spans blocks: each starts a new block when it does not fit.
-    int line = 0;
-    for (const std::string& block : blocks_) {
-        for (std::size_t start = 0; start < block.size(); ++line) {
-            const std::size_t end = block.find("\r\n", start);
-            if (line == index) return std::string_view(block).substr(start, end - start);
-            start = end + 2;
-        }
-    }
-    return {};
-}
-
 std::string CsvLines::Text() const {
     std::string text;
     for (const std::string& block : blocks_) text.append(block);
@@ -56,8 +40,9 @@ void CsvLines::SpillTo(Sink sink) { sink_ = std::move(sink); }
 
 void CsvLines::Clear() {
     sink_ = nullptr;
-    // The first block is kept for the next run: most CSVs fit in it, and a
-    // window converts again and again with the same lists.
+    // The first block is kept, so that a list filled again and again (the
+    // fuzzer converts every input with one converter) allocates nothing
+    // more. A conversion run releases its lists when it ends.
     if (!blocks_.empty()) {
         blocks_.resize(1);
         blocks_.front().clear();

@@ -11,22 +11,19 @@ namespace kartovo {
 // The lines of the CSV file, kept as the file's bytes: every line added is
 // followed by CR LF at once, into blocks that are never moved, so that a
 // large CSV is written out as it stands, with no copy and no allocation per
-// row. Reading a line outside the list fails with the list index error.
-// A run that writes as it goes hands each full block on and reuses it, so
-// that the CSV is never held whole.
-// Only the count of lines is kept beside the bytes: a line never holds CR
-// or LF, so At finds one by its line breaks, and the run itself never asks.
+// row. A run that writes as it goes hands each full block on and reuses it,
+// so that the CSV is never held whole. Only the bytes and the count of lines
+// are kept: nothing reads a line back.
 class CsvLines {
 public:
     using Sink = std::function<void(std::string_view bytes)>;
 
     void Add(std::string_view line);
     // From now on each full block goes to `sink` and is then emptied for the
-    // next lines; At and Text see only the lines still held. Clear and
-    // Release end it. A failure of the sink passes through Add.
+    // next lines; Text sees only the lines still held. Clear and Release end
+    // it. A failure of the sink passes through Add.
     void SpillTo(Sink sink);
     int Count() const { return count_; }
-    std::string_view At(int index) const;  // without its CR LF
     // The file's bytes, in order.
     const std::vector<std::string>& Blocks() const { return blocks_; }
     std::string Text() const;

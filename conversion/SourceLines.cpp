@@ -122,14 +122,19 @@ bool SourceLines::Next(std::string_view& line) {
         PassBreak(stop);
         folds = FoldFollows();
     }
-    if (!folds) {
+    if (folds) {
+        JoinFolds(start, stop);
+    } else {
         current_ = {Span::Kind::Raw, start, static_cast<std::size_t>(stop - start), 0};
-        line = View(current_);
-        return true;
     }
-    // Folded: the pieces are copied out, so their bytes need not be kept.
-    // The line before is copied out too, or it would pin the text read
-    // since it, and a line folded a million times would keep the whole file.
+    line = View(current_);
+    return true;
+}
+
+void SourceLines::JoinFolds(std::uint64_t start, std::uint64_t stop) {
+    // The pieces are copied out, so their bytes need not be kept. The line
+    // before is copied out too, or it would pin the text read since it, and
+    // a line folded a million times would keep the whole file.
     if (previous_.kind == Span::Kind::Raw) {
         joined_[1].assign(View(previous_));
         previous_ = {Span::Kind::Joined, 0, 0, 1};
@@ -146,8 +151,6 @@ bool SourceLines::Next(std::string_view& line) {
         PassBreak(pieceStop);
     }
     current_ = {Span::Kind::Joined, 0, 0, which};
-    line = joined;
-    return true;
 }
 
 std::vector<std::string> SplitIntoLines(std::string_view bytes) {

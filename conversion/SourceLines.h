@@ -58,6 +58,9 @@ private:
     // Moves pos_ from `stop` over one line break: CR, LF or CR LF.
     void PassBreak(std::uint64_t stop);
     bool FoldFollows() { return Has(pos_) && (At(pos_) == ' ' || At(pos_) == '\t'); }
+    // Makes the current line the one in [start, stop) with the pieces that
+    // continue it, reading on to the end of the last one.
+    void JoinFolds(std::uint64_t start, std::uint64_t stop);
 
     Reader readMore_;
     struct Free {

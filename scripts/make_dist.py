@@ -6,8 +6,14 @@ the entry is flagged as UTF-8, and older versions ignore that flag, so the
 Japanese read-me's name is stored in CP932 (what Japanese Windows uses),
 with an Info-ZIP Unicode Path field carrying the UTF-8 name for tools that
 prefer it. The read-me itself becomes CP932 with CR LF line ends.
+
+Nothing of the build's time or place goes in: every entry has the same fixed
+date and attributes, so the same commit gives the same zip byte for byte,
+and the SHA-256 printed here lets anyone check a download against a build
+of that commit.
 """
 import argparse
+import hashlib
 import struct
 import zipfile
 import zlib
@@ -34,6 +40,7 @@ def unicode_path_field(name: str) -> bytes:
 def add(archive: zipfile.ZipFile, name: str, data: bytes) -> None:
     info = Cp932ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
     info.compress_type = zipfile.ZIP_DEFLATED
+    info.create_system = 3  # Unix, on whatever system packs it
     info.external_attr = 0o644 << 16
     if not name.isascii():
         info.extra = unicode_path_field(name)
@@ -58,6 +65,8 @@ def main() -> None:
             add(archive, program.name, program.read_bytes())
         add(archive, README_NAME, readme_bytes(args.readme))
     partial.replace(args.out)
+    # In the form sha256sum -c reads.
+    print(f"{hashlib.sha256(args.out.read_bytes()).hexdigest()}  {args.out.name}")
 
 
 if __name__ == "__main__":

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +35,39 @@ inline std::string Hex(std::string_view bytes) {
         out.push_back(digits[c & 15]);
     }
     return out;
+}
+
+// Compares texts of many lines by their sizes, their line counts and the
+// first line that differs, and shows no more than a piece of that line:
+// GoogleTest's own diff of two large texts needs memory by the square of
+// their line counts, and a broken row format would take the machine down.
+inline ::testing::AssertionResult SameLines(std::string_view actual, std::string_view expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    const auto lineCount = [](std::string_view text) { return std::count(text.begin(), text.end(), '\n'); };
+    // The line at `at` with its line break, or the rest of the text when no
+    // break ends it.
+    const auto lineAt = [](std::string_view text, std::size_t at) {
+        const std::string_view rest = text.substr(std::min(at, text.size()));
+        const std::size_t end = rest.find('\n');
+        return end == std::string_view::npos ? rest : rest.substr(0, end + 1);
+    };
+    // Lines before the one that differs are the same in both, and so are
+    // their offsets.
+    std::size_t at = 0;
+    long long number = 1;
+    for (; lineAt(actual, at) == lineAt(expected, at); ++number) at += lineAt(actual, at).size();
+    const auto shown = [](std::string_view line) {
+        std::size_t cut = std::min<std::size_t>(line.size(), 160);
+        while (cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;  // whole characters
+        std::string out;
+        for (const char c : line.substr(0, cut)) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+        if (cut < line.size()) out += "... (" + std::to_string(line.size()) + " bytes)";
+        return out;
+    };
+    return ::testing::AssertionFailure()
+           << actual.size() << " bytes in " << lineCount(actual) << " lines, expected " << expected.size()
+           << " bytes in " << lineCount(expected) << " lines; line " << number << " differs:\n  actual:   "
+           << shown(lineAt(actual, at)) << "\n  expected: " << shown(lineAt(expected, at));
 }
 
 // A path from UTF-8 text, on every platform.

@@ -1,6 +1,7 @@
 #include "Cp932Decoder.h"
 
 #include "Cp932Tables.h"
+#include "Unicode.h"
 
 #include <cstddef>
 
@@ -44,18 +45,7 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     // one unit. No table cell is a surrogate, so units convert one by one.
     std::string text(cp932.size() * 3, '\0');
     char* out = text.data();
-    DecodeCp932(cp932, [&out](char16_t unit) {
-        if (unit < 0x80) {
-            *out++ = static_cast<char>(unit);
-        } else if (unit < 0x800) {
-            *out++ = static_cast<char>(0xC0 | unit >> 6);
-            *out++ = static_cast<char>(0x80 | (unit & 0x3F));
-        } else {
-            *out++ = static_cast<char>(0xE0 | unit >> 12);
-            *out++ = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (unit & 0x3F));
-        }
-    });
+    DecodeCp932(cp932, [&out](char16_t unit) { out = WriteUtf8(unit, out); });
     text.resize(static_cast<std::size_t>(out - text.data()));
     return text;
 }

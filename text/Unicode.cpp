@@ -7,24 +7,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -60,8 +42,9 @@ char32_t DecodeOne(std::string_view utf8, std::size_t i, std::size_t& length) {
 }  // namespace
 
 std::string Utf16ToUtf8(std::u16string_view units) {
-    std::string out;
-    out.reserve(units.size() * 3);
+    // A unit gives at most three bytes, and a pair of units four.
+    std::string text(units.size() * 3, '\0');
+    char* out = text.data();
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t c = units[i];
         if (IsHighSurrogate(c) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
@@ -69,9 +52,10 @@ std::string Utf16ToUtf8(std::u16string_view units) {
         } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
             c = kReplacement;
         }
-        AppendUtf8(c, out);
+        out = WriteUtf8(c, out);
     }
-    return out;
+    text.resize(static_cast<std::size_t>(out - text.data()));
+    return text;
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {

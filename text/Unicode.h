@@ -8,6 +8,30 @@
 
 namespace kartovo {
 
+// Writes the UTF-8 form of `c` (at most four bytes) at `out` and returns the
+// end of it: the one encoder for paths, messages and CP932 text read back.
+// `c` is a code point, or a 16-bit unit that is no surrogate, taken in its
+// own type: the loop that reads CP932 back makes tighter code so.
+template <typename CodePoint>
+char* WriteUtf8(CodePoint c, char* out) {
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | c >> 6);
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | c >> 12);
+        *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | c >> 18);
+        *out++ = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
 // A lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view units);
 

@@ -11,8 +11,8 @@
 
 #include "ModalDriver.h"
 #include "TestSupport.h"
+#include "WideText.h"
 #include "WindowReaders.h"
-#include "Win32.h"
 
 namespace kartovo {
 namespace {

@@ -43,21 +43,26 @@ TEST(RunConverter, UsageAndHelp) {
     struct Case {
         Args args;
         int status;
-        bool usageOnOut, usageOnErr;
+        bool usageOnOut;
+        const char* errBeforeUsage;  // what is wrong, said before the usage; nullptr for no usage on stderr
     };
     const Case cases[] = {
-        {ArgsOf({"--help"}), 0, true, false},
-        {ArgsOf({"-h"}), 0, true, false},
-        {ArgsOf({}), 2, false, true},
-        {ArgsOf({"--yes"}), 2, false, true},
-        {ArgsOf({"a", "b", "c"}), 2, false, true},
-        {ArgsOf({"--frobnicate", "a"}), 2, false, true},
+        {ArgsOf({"--help"}), 0, true, nullptr},
+        {ArgsOf({"-h"}), 0, true, nullptr},
+        {ArgsOf({}), 2, false, ""},
+        {ArgsOf({"--yes"}), 2, false, ""},
+        {ArgsOf({"a", "b", "c", "d"}), 2, false, "余分な引数です: c\n\n"},
+        {ArgsOf({"--frobnicate", "a"}), 2, false, "不明なオプションです: --frobnicate\n\n"},
     };
     for (const Case& c : cases) {
         FakeConsole console;
         EXPECT_EQ(RunConverter(c.args, console.Io()), c.status);
         EXPECT_EQ(console.out.find("使い方: kartovo-convert") != std::string::npos, c.usageOnOut);
-        EXPECT_EQ(console.err.find("使い方: kartovo-convert") != std::string::npos, c.usageOnErr);
+        if (c.errBeforeUsage == nullptr) {
+            EXPECT_EQ(console.err, "");
+        } else {
+            EXPECT_EQ(console.err.rfind(std::string(c.errBeforeUsage) + "使い方: kartovo-convert", 0), 0u) << console.err;
+        }
     }
 }
 

@@ -25,8 +25,7 @@ std::string RowOf(const Card& card) {
     converter.KeyList.Add("END");
     converter.ValueList.Add("VCARD");
     converter.DataKiridashi();
-    EXPECT_EQ(converter.CsvList.Count(), 1);
-    EXPECT_EQ(converter.CsvList.At(converter.CsvList.Count() - 1), converter.RowText);
+    EXPECT_EQ(converter.CsvList.Text(), converter.RowText + "\r\n");  // what the file receives
     return Cp932ToUtf8(converter.RowText);
 }
 
@@ -81,11 +80,63 @@ TEST(DataKiridashi, FieldsFromMissingAndOddValues) {
         {{{"item1.ADR;TYPE=HOME", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
         // ソ and 表 end in byte 0x5C: with a following n they are no "\n".
         {{{"ADR;TYPE=HOME", ";;ソn表n;;;;"}}, "\"　\",\"　\",\"様\",\"\",\"ソn表n\",\"\",\"\",\"\",\"\",\"\""},
-        // Quotes inside a field are doubled, so a CSV reader keeps ten fields.
-        {{{"N", "\"\"\"A\"\" B\";C\"D;;;"}, {"X-PHONETIC-LAST-NAME", "x,y"}},
-         "\"x,y　\",\"\"\"A\"\" B　C\"\"D\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        // Characters at the edges of the lead-byte ranges (81 81, 9F E0, E0 81,
+        // F0 82, FA E5, FB FC), the user-defined ones included, and the single
+        // bytes beside them (80, FD), before each replaced text.
+        {{{"ADR;TYPE=HOME", ";;＝\\n游\\n焉\\n\uE041\\n栁\\n髙\\n﨑\\n\u0080\\n\uF8F1\\n;;;;"}},
+         "\"　\",\"　\",\"様\",\"\",\"＝　游　焉　\uE041　栁　髙　﨑　\u0080　\uF8F1　\",\"\",\"\",\"\",\"\",\"\""},
+        {{{"ADR;TYPE=HOME", ";;＝?游?焉?\uE041?栁?髙?;;;〒＝〒游〒焉〒\uE041〒栁〒髙〒;"}},
+         "\"　\",\"　\",\"様\",\"＝游焉\uE041栁髙\",\"＝－游－焉－\uE041－栁－髙－\",\"\",\"\",\"\",\"\",\"\""},
     };
     for (const Case& c : cases) EXPECT_EQ(RowOf(c.card), c.row);
+}
+
+// The fields of a row as a CSV reader takes them: each between quotes, a
+// doubled quote standing for one, and commas between them. Whatever follows
+// a field that does not end where it should is left unread.
+std::vector<std::string> ReadBack(std::string_view row) {
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    while (at < row.size() && row[at] == '"') {
+        std::string& field = fields.emplace_back();
+        for (++at; at < row.size() && (row[at] != '"' || row.substr(at, 2) == "\"\""); ++at) {
+            field += row[at];
+            if (row[at] == '"') ++at;
+        }
+        if (row.substr(at, 2) != "\",") break;
+        at += 2;
+    }
+    return fields;
+}
+
+// Every source of every field with a quote in it, and with a CR or LF,
+// which only an overlong form (C0 8D, C0 8A) can bring into a value.
+TEST(DataKiridashi, QuotesAndLineBreaksLeaveTenFieldsToReadBack) {
+    const std::string cr = "\xC0\x8D";
+    const std::string lf = "\xC0\x8A";
+    struct Case {
+        Card card;
+        std::vector<std::string> fields;
+    };
+    const Case cases[] = {
+        {{{"N", "山\"" + cr + ";太\"\"郎" + lf + ";;;様\"" + lf},
+          {"X-PHONETIC-LAST-NAME", "ヤ\"マ,ダ" + cr},
+          {"X-PHONETIC-FIRST-NAME", "タ\"ロ" + lf}},
+         {"ヤ\"マ,ダ 　タ\"ロ ", "山\" 　太\"\"郎 ", "様\" ", "", "", "", "", "", "", ""}},
+        {{{"ADR;TYPE=HOME", ";2\"F" + cr + ";通\"り" + lf + ";町\"" + cr + ";都\"" + lf + ";〒1\"2" + cr + ";"}},
+         {"　", "　", "様", "1\"2 ", "都\" 町\" 通\"り ", "2\"F ", "", "", "", ""}},
+        {{{"item1.X-ABRELATEDNAMES", "花\"子" + lf}, {"item1.X-ABLabel", "_$!<Spouse>!$_"},
+          {"item2.X-ABRELATEDNAMES", "\"一" + cr}, {"item2.X-ABLabel", "_$!<Child>!$_"},
+          {"item3.X-ABRELATEDNAMES", "二\"" + lf}, {"item3.X-ABLabel", "_$!<Child>!$_"},
+          {"item4.X-ABRELATEDNAMES", "三\"\"" + cr}, {"item4.X-ABLabel", "_$!<Child>!$_"},
+          {"NOTE", "配偶者印刷: true 子ども印刷: true"}},
+         {"　", "　", "様", "", "", "", "花\"子 ", "\"一 ", "二\" ", "三\"\" "}},
+    };
+    for (const Case& c : cases) {
+        const std::string row = RowOf(c.card);
+        EXPECT_EQ(row.find_first_of("\r\n"), std::string::npos) << row;
+        EXPECT_EQ(ReadBack(row), c.fields) << row;
+    }
 }
 
 // Just the four joint-name fields of a row.
@@ -183,8 +234,8 @@ TEST(DataKiridashi, AppendsBehindEarlierRowsAndStartsAfresh) {
     converter.ValueList.Add("a;b");
     converter.DataKiridashi();
     converter.DataKiridashi();
-    ASSERT_EQ(converter.CsvList.Count(), 3);
-    EXPECT_EQ(converter.CsvList.At(1), converter.CsvList.At(2));
+    const std::string row = converter.RowText + "\r\n";
+    EXPECT_EQ(converter.CsvList.Text(), "header\r\n" + row + row);
     EXPECT_EQ(converter.KeyList.Count(), 1);  // the store is left as it was
 }
 

@@ -4,6 +4,8 @@
 #include <set>
 #include <sstream>
 
+#include "ByteSearch.h"
+#include "Cp932.h"
 #include "Cp932Encoder.h"
 #include "TestSupport.h"
 #include "Unicode.h"
@@ -11,6 +13,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace kartovo {
@@ -231,6 +236,9 @@ TEST(Cp932ToUtf16, ReadsEveryByteAndPairAsWindowsDoes) {
     for (int first = 0; first < 256; ++first) {
         check(Bytes({first}));
         for (int second = 0; second < 256; ++second) check(Bytes({first, second}));
+        // Stepping by characters takes a lead byte with whatever follows it.
+        const bool leads = reference.Decode(Bytes({first, 0x40})).size() == 1;
+        if (IsCp932LeadByte(static_cast<unsigned char>(first)) != leads) differences.Add("lead " + Hex(Bytes({first})));
     }
     EXPECT_EQ(differences.count, 0) << differences.first;
 }
@@ -295,16 +303,64 @@ TEST(Utf16ToUtf8, KeepsEveryCharacterAndReplacesWhatIsMalformed) {
     }
 }
 
-// Every length up to three words, and one byte above 0x7F at each place: the
-// words read overlap at the end, and a short text takes no word at all.
-TEST(IsAscii, SeesAHighByteAnywhere) {
-    for (std::size_t length = 0; length <= 24; ++length) {
-        std::string text(length, 'a');
-        EXPECT_TRUE(IsAscii(text)) << length;
-        for (std::size_t at = 0; at < length; ++at) {
-            text[at] = '\x80';
-            EXPECT_FALSE(IsAscii(text)) << length << " " << at;
-            text[at] = '\x7F';
+// Room for texts that end where an unreadable page begins, so that a scan
+// reading one byte beyond its text fails at once.
+class GuardedPage {
+public:
+    GuardedPage() {
+#ifdef _WIN32
+        SYSTEM_INFO system;
+        GetSystemInfo(&system);
+        size_ = system.dwPageSize;
+        base_ = static_cast<char*>(VirtualAlloc(nullptr, 2 * size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD previous = 0;
+        EXPECT_TRUE(base_ != nullptr && VirtualProtect(base_ + size_, size_, PAGE_NOACCESS, &previous));
+#else
+        size_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        void* pages = mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        base_ = pages == MAP_FAILED ? nullptr : static_cast<char*>(pages);
+        EXPECT_TRUE(base_ != nullptr && mprotect(base_ + size_, size_, PROT_NONE) == 0);
+#endif
+    }
+    ~GuardedPage() {
+#ifdef _WIN32
+        VirtualFree(base_, 0, MEM_RELEASE);
+#else
+        munmap(base_, 2 * size_);
+#endif
+    }
+    GuardedPage(const GuardedPage&) = delete;
+    GuardedPage& operator=(const GuardedPage&) = delete;
+    // A text of `length` bytes whose last byte is the last readable one.
+    char* EndingAtTheGuard(std::size_t length) const { return base_ + size_ - length; }
+
+private:
+    char* base_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Every length up to three of the widest reads (16 bytes), and one byte
+// above 0x7F at each place, in a text with such a byte just past its end and
+// in one that ends at an unreadable page: the reads overlap at the end, a
+// short text takes no wide read at all, and none looks beyond the text.
+TEST(ByteScans, SeeTheFirstHighByteAnywhereAndNothingBeyond) {
+    const GuardedPage guarded;
+    std::string room(64, '\x80');
+    for (std::size_t length = 0; length <= 48; ++length) {
+        for (char* const text : {room.data(), guarded.EndingAtTheGuard(length)}) {
+            const char* const end = text + length;
+            std::fill_n(text, length, '\x7F');
+            EXPECT_TRUE(IsAscii({text, length})) << length;
+            EXPECT_EQ(FindAnyOf(text, end, '\n', '\x80'), end) << length;
+            for (std::size_t at = 0; at < length; ++at) {
+                text[at] = '\x80';
+                EXPECT_FALSE(IsAscii({text, length})) << length << " " << at;
+                EXPECT_EQ(FindAnyOf(text, end, '\x80') - text, static_cast<std::ptrdiff_t>(at)) << length;
+                std::fill(text + at + 1, text + length, '\n');  // later hits do not count
+                EXPECT_EQ(FindAnyOf(text, end, '\n', '\x80') - text, static_cast<std::ptrdiff_t>(at)) << length;
+                EXPECT_EQ(FindAnyOf(text, end, '\x80', '\n') - text, static_cast<std::ptrdiff_t>(at)) << length;
+                std::fill(text + at, text + length, '\x7F');
+            }
         }
     }
 }
