@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <thread>
+#include <utility>
 
 #include "Failure.h"
 #include "FileAccessPlatform.h"
@@ -54,7 +55,7 @@ bool WriteAll(FileHandle& file, std::string_view bytes) {
 
 }  // namespace
 
-SourceFile::SourceFile(const std::filesystem::path& path) : path_(path) {
+SourceFile::SourceFile(std::filesystem::path path) : path_(std::move(path)) {
     if (const int code = OpenToRead(path_, file_)) FailOn(texts::kCannotOpenFormat, path_, code);
 }
 
@@ -66,7 +67,7 @@ std::size_t SourceFile::Read(char* into, std::size_t room) {
     return got;
 }
 
-DestinationFile::DestinationFile(const std::filesystem::path& path) : destination_(path) {
+DestinationFile::DestinationFile(std::filesystem::path path) : destination_(std::move(path)) {
     ExistingFile existing = OpenExisting(destination_);
     target_ = std::move(existing.target);
     if (existing.kind == ExistingFile::Kind::Device) {

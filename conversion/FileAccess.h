@@ -27,7 +27,7 @@ using OwnedFile = std::unique_ptr<FileHandle, CloseFile>;
 // opening and reading fail with "ファイル %s は開けません。 %s ".
 class SourceFile {
 public:
-    explicit SourceFile(const std::filesystem::path& path);
+    explicit SourceFile(std::filesystem::path path);
 
     // Reads up to `room` bytes into `into`; 0 at the end of the file.
     std::size_t Read(char* into, std::size_t room);
@@ -46,7 +46,7 @@ private:
 // writing with "ストリームへの書き込みエラー".
 class DestinationFile {
 public:
-    explicit DestinationFile(const std::filesystem::path& path);
+    explicit DestinationFile(std::filesystem::path path);
     ~DestinationFile();  // a working file never put in place is removed
     DestinationFile(const DestinationFile&) = delete;
     DestinationFile& operator=(const DestinationFile&) = delete;
