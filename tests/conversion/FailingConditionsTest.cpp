@@ -385,19 +385,15 @@ protected:
         if (hold) {
             const HANDLE held = hold();
             EXPECT_NE(held, INVALID_HANDLE_VALUE) << "the file could not be held";
-            std::thread letGo;
+            std::jthread letGo;
             if (holdFor.count() != 0) {
-                letGo = std::thread([held, wait = holdFor] {
+                letGo = std::jthread([held, wait = holdFor] {
                     std::this_thread::sleep_for(wait);
                     CloseHandle(held);
                 });
             }
             const Outcome outcome = RunHere();
-            if (letGo.joinable()) {
-                letGo.join();
-            } else {
-                CloseHandle(held);
-            }
+            if (!letGo.joinable()) CloseHandle(held);
             return outcome;
         }
 #else
@@ -406,13 +402,17 @@ protected:
         return RunHere();
     }
 
-    // Some 3 MB of CSV: its first blocks are written before the converter
-    // has read the last of this, whatever the pipe holds.
-    static std::string Feed() {
-        std::string feed;
-        for (int i = 0; i < 60000; ++i) feed += "BEGIN:VCARD\r\nN:山田;太郎" + std::to_string(i) + ";;;\r\nEND:VCARD\r\n";
-        return feed;
+    // Some 60 bytes of CSV a contact.
+    static std::string Contacts(int count) {
+        std::string contacts;
+        for (int i = 0; i < count; ++i) {
+            contacts += "BEGIN:VCARD\r\nN:山田;太郎" + std::to_string(i) + ";;;\r\nEND:VCARD\r\n";
+        }
+        return contacts;
     }
+    // Some 3.6 MB of CSV: its first blocks are written before the converter
+    // has read the last of this, whatever the pipe holds.
+    static std::string Feed() { return Contacts(60000); }
 
 #ifdef _WIN32
     Outcome RunStopped() {
@@ -629,10 +629,7 @@ TEST_F(FailingConditionsTest, LeaveEverythingAsItWas) {
 #endif
     };
     // Some 1.2 MB of CSV, many times what the small disk holds.
-    std::string manyContacts;
-    for (int i = 0; i < 20000; ++i) {
-        manyContacts += "BEGIN:VCARD\r\nN:山田;太郎" + std::to_string(i) + ";;;\r\nEND:VCARD\r\n";
-    }
+    const std::string manyContacts = Contacts(20000);
 
     for (const Condition& c : conditions) {
         SCOPED_TRACE(c.name);
