@@ -4,6 +4,7 @@
 
 #include "Console.h"
 #include "ConsoleHost.h"
+#include "Stopping.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ kartovo::ConsoleHost::Io StandardIo() {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+    kartovo::LeaveNoWorkingFileWhenStopped();
     std::vector<std::filesystem::path::string_type> args(argv + 1, argv + argc);
     return kartovo::RunConverter(args, StandardIo());
 }
@@ -27,6 +29,7 @@ int wmain(int argc, wchar_t** argv) {
 int main(int argc, char** argv) {
     // The system's error texts then come in the user's language.
     std::setlocale(LC_ALL, "");
+    kartovo::LeaveNoWorkingFileWhenStopped();
     std::vector<std::filesystem::path::string_type> args(argv + 1, argv + argc);
     return kartovo::RunConverter(args, StandardIo());
 }

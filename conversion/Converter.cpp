@@ -340,16 +340,16 @@ void Converter::mainprocess() {
         std::optional<SourceFile> source(std::in_place, host_.SourcePath());
         DestinationFile destination(host_.DestinationPath());
         // Written as it grows, the CSV is never held whole either; but a
-        // device sees nothing of a run that fails.
-        if (destination.WritesAside()) {
+        // device, or a destination written over in place, sees nothing of a
+        // run that fails.
+        if (destination.WritesAsItGrows()) {
             CsvList.SpillTo([&destination](std::string_view bytes) { destination.Write(bytes); });
         }
         SourceLines lines([&source](char* into, std::size_t room) { return source->Read(into, room); });
         count = ConvertText(lines);
         CsvList.SpillTo(nullptr);  // the destination does not outlive this block
         source.reset();  // closed before the CSV takes its place: it may be the source
-        for (const std::string& block : CsvList.Blocks()) destination.Write(block);
-        destination.Finish();
+        destination.Finish(CsvList.Blocks());
     }
 
     const std::string message = std::to_string(count) + std::string(texts::kConvertedSuffix);

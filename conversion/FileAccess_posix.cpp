@@ -1,110 +1,232 @@
-#include "FileAccess.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <utility>
 
-#include "Cp932.h"
 #include "Cp932Encoder.h"
-#include "Failure.h"
+#include "FileAccess.h"
 #include "FileAccessPlatform.h"
-#include "Texts.h"
 
 namespace kartovo {
+
+// The owner of a descriptor.
+class FileHandle {
+public:
+    explicit FileHandle(int descriptor) : descriptor_(descriptor) {}
+    ~FileHandle() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    int Get() const { return descriptor_; }
+    bool Close() { return ::close(std::exchange(descriptor_, -1)) == 0; }
+
+private:
+    int descriptor_;
+};
+
+void CloseFile::operator()(FileHandle* file) const noexcept { delete file; }
+
+namespace {
+
+OwnedFile Own(int descriptor) { return OwnedFile(new FileHandle(descriptor)); }
+
+// The working file's name while it has one, for LeaveNoWorkingFile, which a
+// signal handler calls at any moment: the name is written while hidden, and
+// shown only once whole.
+char shownName[4096];
+std::atomic<bool> nameShown{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
+
+void ShowName(const std::filesystem::path& name) {
+    nameShown = false;
+    const std::string& text = name.native();
+    if (text.size() >= sizeof shownName) return;  // left behind if stopped: no such name fits a folder
+    std::memcpy(shownName, text.c_str(), text.size() + 1);
+    nameShown = true;
+}
+
+void HideName() { nameShown = false; }
+
+#ifdef __linux__
+// An unnamed file in the target's folder: nothing is left of it when the
+// process ends, however it ends. It gets a name only when it is complete.
+int OpenUnnamed(const std::filesystem::path& target) {
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    const int descriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (descriptor < 0) return -1;
+    // Without /proc only a privileged process could name it, and the CSV
+    // would be lost at the end.
+    const std::string entry = "/proc/self/fd/" + std::to_string(descriptor);
+    if (::access(entry.c_str(), F_OK) != 0) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+int LinkUnnamed(int descriptor, const std::filesystem::path& name) {
+    if (::linkat(descriptor, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno == EEXIST) return errno;
+    // Linking by descriptor takes a privilege; linking its /proc entry does not.
+    const std::string entry = "/proc/self/fd/" + std::to_string(descriptor);
+    return ::linkat(AT_FDCWD, entry.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+#else
+int OpenUnnamed(const std::filesystem::path&) { return -1; }
+int LinkUnnamed(int, const std::filesystem::path&) { return ENOTSUP; }
+#endif
+
+}  // namespace
 
 bool IsExistingFile(const std::filesystem::path& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-SourceFile::SourceFile(const std::filesystem::path& path)
-    : path_(path), handle_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (handle_ < 0) FailToOpen(path_, errno);
+NativeString SystemPath(const std::filesystem::path& path) { return path.native(); }
+
+int OpenToRead(const std::filesystem::path& path, OwnedFile& file) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return errno;
+    file = Own(descriptor);
     struct stat info {};
-    const int fd = static_cast<int>(handle_);
-    const int code = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-    if (code != 0) {
-        ::close(fd);
-        FailToOpen(path_, code);
-    }
+    if (::fstat(descriptor, &info) != 0) return errno;
+    return S_ISDIR(info.st_mode) ? EISDIR : 0;
 }
 
-SourceFile::~SourceFile() { ::close(static_cast<int>(handle_)); }
-
-std::size_t SourceFile::Read(char* into, std::size_t room) {
+int ReadSome(FileHandle& file, char* into, std::size_t room, std::size_t& got) {
     for (;;) {
-        const ssize_t n = ::read(static_cast<int>(handle_), into, room);
-        if (n >= 0) return static_cast<std::size_t>(n);
-        if (errno != EINTR) FailToOpen(path_, errno);
+        const ssize_t n = ::read(file.Get(), into, room);
+        if (n >= 0) {
+            got = static_cast<std::size_t>(n);
+            return 0;
+        }
+        if (errno != EINTR) return errno;
     }
 }
+
+int WriteSome(FileHandle& file, const char* bytes, std::size_t size, std::size_t& written) {
+    for (;;) {
+        const ssize_t n = ::write(file.Get(), bytes, size);
+        if (n >= 0) {
+            written = static_cast<std::size_t>(n);
+            return 0;
+        }
+        if (errno != EINTR) return errno;
+    }
+}
+
+void StartWriteback([[maybe_unused]] FileHandle& file, [[maybe_unused]] std::uint64_t offset,
+                    [[maybe_unused]] std::size_t size) {
+#ifdef __linux__
+    ::sync_file_range(file.Get(), static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
+bool Flush(FileHandle& file) { return ::fsync(file.Get()) == 0; }
+
+bool Close(OwnedFile file) { return file->Close(); }
+
+ExistingFile OpenExisting(const std::filesystem::path& destination) {
+    ExistingFile existing;
+    existing.target = destination;
+    std::error_code error;
+    if (std::filesystem::is_symlink(destination, error)) {
+        std::filesystem::path resolved = std::filesystem::canonical(destination, error);
+        if (!error) existing.target = std::move(resolved);
+    }
+    const int descriptor = ::open(existing.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) {
+        existing.code = errno;
+        if (existing.code == ENOENT || existing.code == ENOTDIR) {
+            existing.code = 0;  // nothing there yet: making the working file says the rest
+        } else {
+            existing.kind = ExistingFile::Kind::File;
+        }
+        return existing;
+    }
+    OwnedFile file = Own(descriptor);
+    struct stat info {};
+    if (::fstat(descriptor, &info) == 0 && !S_ISREG(info.st_mode)) {
+        existing.kind = ExistingFile::Kind::Device;
+        existing.device = std::move(file);
+    } else {
+        existing.kind = ExistingFile::Kind::File;
+    }
+    return existing;
+}
+
+bool IsBusy(int) { return false; }
 
 bool IsNameTaken(int code) { return code == EEXIST; }
 
-OutputFile::OutputFile(const std::filesystem::path& destination) : destination_(destination), target_(destination) {
-    struct stat existing {};
-    const bool exists = ::stat(destination.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
-        handle_ = ::open(destination.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (handle_ < 0) FailToCreate(destination, errno);
-        open_ = true;
-        return;
+NativeView WorkingFilePrefix() { return ".kartovo-"; }  // hidden, as work files are
+
+std::uint64_t ProcessNumber() { return static_cast<std::uint64_t>(::getpid()); }
+
+int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std::filesystem::path& name) {
+    int descriptor = OpenUnnamed(target);
+    if (descriptor < 0) {
+        // A file system without unnamed files: the console converter removes
+        // this one by its name when it is stopped.
+        const int code = TryWorkingNames(target, name, [&descriptor](const std::filesystem::path& candidate) {
+            descriptor = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            return descriptor < 0 ? errno : 0;
+        });
+        if (code != 0) return code;
+        ShowName(name);
     }
-    std::error_code error;
-    if (exists && std::filesystem::is_symlink(destination, error)) target_ = std::filesystem::canonical(destination, error);
-    if (exists) {
-        // Opening without truncating changes nothing.
-        const int probe = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-        if (probe < 0) FailToCreate(destination, errno);
-        ::close(probe);
+    file = Own(descriptor);
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) ::fchmod(descriptor, old.st_mode & 07777);  // keep the old file's permissions
+    return 0;
+}
+
+int PutInPlace(FileHandle& file, const std::filesystem::path& name, const std::filesystem::path& target) {
+    if (!name.empty()) {
+        if (::rename(name.c_str(), target.c_str()) != 0) return errno;
+        HideName();
+        return 0;
     }
-    CreateWorkingFile([this](const std::filesystem::path& path) {
-        handle_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        return handle_ < 0 ? errno : 0;
+    // A name can be given only where none is in use: the file is linked
+    // under a fresh one first, which then replaces the target.
+    std::filesystem::path linked;
+    int code = TryWorkingNames(target, linked, [&file](const std::filesystem::path& candidate) {
+        return LinkUnnamed(file.Get(), candidate);
     });
-    if (exists) ::fchmod(static_cast<int>(handle_), existing.st_mode & 07777);  // keep the old file's permissions
-}
-
-OutputFile::~OutputFile() {
-    if (open_) ::close(static_cast<int>(handle_));
-    if (!committed_ && !working_.empty()) ::unlink(working_.c_str());
-}
-
-bool OutputFile::Write(std::string_view bytes) {
-    const std::size_t size = bytes.size();
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+    if (code != 0) return code;
+    ShowName(linked);
+    if (::rename(linked.c_str(), target.c_str()) != 0) {
+        code = errno;
+        ::unlink(linked.c_str());
     }
-#ifdef __linux__
-    // Start the disk on what is written while the run goes on, so that the
-    // closing fsync has little left to wait for. Only a hint: its failure
-    // changes nothing.
-    if (!working_.empty()) {
-        const auto fd = static_cast<int>(handle_);
-        ::sync_file_range(fd, static_cast<off_t>(written_), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
-    }
-#endif
-    written_ += size;
-    return true;
+    HideName();
+    return code;
 }
 
-bool OutputFile::FlushAndClose() {
-    // A device need not support fsync. Closing can report a write that
-    // failed late (a full disk over NFS).
-    const bool flushed = working_.empty() || ::fsync(static_cast<int>(handle_)) == 0;
-    open_ = false;
-    return ::close(static_cast<int>(handle_)) == 0 && flushed;
+void DiscardWorkingFile(OwnedFile file, const std::filesystem::path& name) {
+    file.reset();
+    if (name.empty()) return;
+    ::unlink(name.c_str());
+    HideName();
 }
 
-void OutputFile::Commit() {
-    if (!working_.empty() && ::rename(working_.c_str(), target_.c_str()) != 0) FailToCreate(destination_, errno);
-    committed_ = true;
+int OpenInPlace(const std::filesystem::path& target, OwnedFile& file) {
+    const int descriptor = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) return errno;
+    file = Own(descriptor);
+    return 0;
+}
+
+void LeaveNoWorkingFile() noexcept {
+    if (nameShown) ::unlink(shownName);
 }
 
 std::string NativeToCp932(std::string_view native) {

@@ -1,98 +1,264 @@
-#include "FileAccess.h"
-
 #include <windows.h>
+#include <aclapi.h>
 
-#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "Cp932.h"
 #include "Cp932Encoder.h"
-#include "Failure.h"
+#include "FileAccess.h"
 #include "FileAccessPlatform.h"
-#include "Texts.h"
 #include "Unicode.h"
 
 namespace kartovo {
+
+// The owner of a file HANDLE.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    HANDLE Get() const { return handle_; }
+    bool Close() { return CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)) != 0; }
+
+private:
+    HANDLE handle_;
+};
+
+void CloseFile::operator()(FileHandle* file) const noexcept { delete file; }
+
 namespace {
 
-// ReadFile and WriteFile count in DWORD.
-constexpr DWORD kMaxChunk = 1u << 30;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+OwnedFile Own(HANDLE handle) { return OwnedFile(new FileHandle(handle)); }
+
+int LastError() { return static_cast<int>(GetLastError()); }
+
+// Taken by a replace for as long as the working file is not marked for
+// deletion, and by LeaveNoWorkingFile for good.
+SRWLOCK replacing = SRWLOCK_INIT;
+
+// Marked, the working file goes with the last handle on it, even when the
+// process is ended from the task list or crashes. Unlike
+// FILE_FLAG_DELETE_ON_CLOSE, the mark can be lifted again.
+bool MarkForDeletion(FileHandle& file, bool marked) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = marked ? TRUE : FALSE;
+    return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// The old file's attributes, creation time and access rights, given to the
+// file that replaces it, as far as the system allows: a share may refuse
+// access rights, and the CSV is worth more.
+void KeepWhatTheOldFileHad(FileHandle& file, const NativeString& target) {
+    const FileHandle old(CreateFileW(target.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    if (old.Get() == INVALID_HANDLE_VALUE) return;
+    FILE_BASIC_INFO had{};
+    if (GetFileInformationByHandleEx(old.Get(), FileBasicInfo, &had, sizeof had)) {
+        FILE_BASIC_INFO basic{};  // times left 0 stay as they are
+        basic.CreationTime = had.CreationTime;
+        constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (had.FileAttributes & kKept);  // new content wants a backup
+        SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    PACL rights = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(old.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &rights, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+        return;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (rights != nullptr && GetSecurityDescriptorControl(descriptor, &control, &revision)) {
+        // Rights the old file took from its folder come again from the folder.
+        const SECURITY_INFORMATION inherits =
+            (control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+        SetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inherits, nullptr, nullptr, rights,
+                        nullptr);
+    }
+    LocalFree(descriptor);
+}
+
+// Renames the file through its handle, which stays open, so that it is never
+// without either its mark or its final name for longer than the call.
+bool RenameTo(FileHandle& file, const NativeString& target) {
+    const std::size_t bytes = target.size() * sizeof(wchar_t);
+    const std::size_t header = offsetof(FILE_RENAME_INFO, FileName);
+    std::vector<char> buffer(header + bytes + sizeof(wchar_t));  // the name ends in a zero
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(buffer.data() + header, target.data(), bytes);
+    return SetFileInformationByHandle(file.Get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
+}
+
+// Whether another program has the file open so that it cannot be replaced.
+// Windows says "access denied" then, which would send the user looking at
+// the file's rights.
+bool IsHeld(const NativeString& path) {
+    const HANDLE probe = CreateFileW(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+    return probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+}
 
 }  // namespace
 
 bool IsExistingFile(const std::filesystem::path& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-SourceFile::SourceFile(const std::filesystem::path& path)
-    : path_(path),
-      handle_(reinterpret_cast<std::intptr_t>(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
-    if (reinterpret_cast<HANDLE>(handle_) == INVALID_HANDLE_VALUE) FailToOpen(path_, static_cast<int>(GetLastError()));
+NativeString SystemPath(const std::filesystem::path& path) {
+    const std::wstring& given = path.native();
+    constexpr std::wstring_view kVerbatim = L"\\\\?\\";
+    if (given.starts_with(kVerbatim)) return given;
+    std::wstring full = AbsolutePath(path);
+    const bool fits = given.size() < MAX_PATH && full.size() < MAX_PATH;
+    if (fits || full.starts_with(kVerbatim) || full.starts_with(L"\\\\.\\")) return given;
+    // The verbatim form is taken as it stands: it must be whole, with no
+    // "..", no "/" and no current folder, as GetFullPathNameW leaves it.
+    if (full.starts_with(L"\\\\")) return std::wstring(kVerbatim) + L"UNC" + full.substr(1);
+    return std::wstring(kVerbatim) + full;
 }
 
-SourceFile::~SourceFile() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+int OpenToRead(const std::filesystem::path& path, OwnedFile& file) {
+    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    file = Own(handle);
+    return 0;
+}
 
-std::size_t SourceFile::Read(char* into, std::size_t room) {
-    DWORD got = 0;
-    const auto want = static_cast<DWORD>(std::min<std::size_t>(room, kMaxChunk));
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), into, want, &got, nullptr)) {
-        FailToOpen(path_, static_cast<int>(GetLastError()));
+int ReadSome(FileHandle& file, char* into, std::size_t room, std::size_t& got) {
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), into, static_cast<DWORD>(room), &read, nullptr)) return LastError();
+    got = read;
+    return 0;
+}
+
+int WriteSome(FileHandle& file, const char* bytes, std::size_t size, std::size_t& written) {
+    DWORD wrote = 0;
+    if (!WriteFile(file.Get(), bytes, static_cast<DWORD>(size), &wrote, nullptr)) return LastError();
+    written = wrote;
+    return 0;
+}
+
+void StartWriteback(FileHandle&, std::uint64_t, std::size_t) {}
+
+bool Flush(FileHandle& file) { return FlushFileBuffers(file.Get()) != 0; }
+
+bool Close(OwnedFile file) { return file->Close(); }
+
+ExistingFile OpenExisting(const std::filesystem::path& destination) {
+    ExistingFile existing;
+    existing.target = destination;
+    const NativeString path = SystemPath(destination);
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
+        // NUL, CON or a pipe: written directly, as it has no old content to keep.
+        existing.kind = ExistingFile::Kind::Device;
+        existing.device = Own(handle);
+        return existing;
     }
-    return got;
+    if (handle == INVALID_HANDLE_VALUE) {
+        existing.code = LastError();
+        if (existing.code == ERROR_FILE_NOT_FOUND || existing.code == ERROR_PATH_NOT_FOUND) {
+            existing.code = 0;  // nothing there yet: making the working file says the rest
+            return existing;
+        }
+        if (!IsBusy(existing.code)) {
+            existing.kind = ExistingFile::Kind::File;
+            return existing;
+        }
+        // Held, or it is the source: its name can still be asked for.
+        handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    existing.kind = ExistingFile::Kind::File;
+    if (handle == INVALID_HANDLE_VALUE) return existing;
+    const FileHandle opened(handle);
+    // The file's own full name: a link is followed to the file it points to.
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return existing;
+        const bool fits = length < final.size();
+        final.resize(length);
+        if (fits) break;
+    }
+    existing.target = std::move(final);
+    return existing;
 }
+
+bool IsBusy(int code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
 
 bool IsNameTaken(int code) { return code == ERROR_FILE_EXISTS; }
 
-namespace {
+NativeView WorkingFilePrefix() { return L"~kartovo-"; }
 
-HANDLE HandleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+std::uint64_t ProcessNumber() { return GetCurrentProcessId(); }
 
-}  // namespace
-
-OutputFile::OutputFile(const std::filesystem::path& destination) : destination_(destination), target_(destination) {
-    CreateWorkingFile([this](const std::filesystem::path& path) {
-        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        handle_ = reinterpret_cast<std::intptr_t>(file);
-        return file == INVALID_HANDLE_VALUE ? static_cast<int>(GetLastError()) : 0;
+int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std::filesystem::path& name) {
+    return TryWorkingNames(target, name, [&file](const std::filesystem::path& candidate) {
+        const NativeString path = SystemPath(candidate);
+        const auto create = [&path](DWORD access) {
+            return CreateFileW(path.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        };
+        HANDLE handle = create(GENERIC_WRITE | DELETE | WRITE_DAC);
+        // A share that lets users change files but not their rights: the
+        // file then keeps the rights it gets from the folder.
+        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+            handle = create(GENERIC_WRITE | DELETE);
+        }
+        if (handle == INVALID_HANDLE_VALUE) return LastError();
+        file = Own(handle);
+        MarkForDeletion(*file, true);
+        return 0;
     });
 }
 
-OutputFile::~OutputFile() {
-    // Closed first: opened without sharing, it could not be deleted while open.
-    if (open_) CloseHandle(HandleOf(handle_));
-    if (!committed_ && !working_.empty()) DeleteFileW(working_.c_str());
+int PutInPlace(FileHandle& file, const std::filesystem::path&, const std::filesystem::path& target) {
+    const NativeString to = SystemPath(target);
+    KeepWhatTheOldFileHad(file, to);
+    AcquireSRWLockExclusive(&replacing);
+    int code = 0;
+    if (!MarkForDeletion(file, false)) {
+        code = LastError();
+    } else if (!RenameTo(file, to)) {
+        code = LastError();
+        MarkForDeletion(file, true);
+        if (code == ERROR_ACCESS_DENIED && IsHeld(to)) code = ERROR_SHARING_VIOLATION;
+    }
+    ReleaseSRWLockExclusive(&replacing);
+    return code;
 }
 
-bool OutputFile::Write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kMaxChunk));
-        DWORD written = 0;
-        if (!WriteFile(HandleOf(handle_), bytes.data(), want, &written, nullptr) || written == 0) return false;
-        bytes.remove_prefix(written);
-    }
-    return true;
+void DiscardWorkingFile(OwnedFile file, const std::filesystem::path& name) {
+    file.reset();  // marked, it goes now
+    DeleteFileW(SystemPath(name).c_str());
 }
 
-bool OutputFile::FlushAndClose() {
-    const bool flushed = FlushFileBuffers(HandleOf(handle_)) != 0;
-    open_ = false;
-    return CloseHandle(HandleOf(handle_)) != 0 && flushed;
+int OpenInPlace(const std::filesystem::path& target, OwnedFile& file) {
+    const HANDLE handle = CreateFileW(SystemPath(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    file = Own(handle);
+    return 0;
 }
 
-void OutputFile::Commit() {
-    if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        // Opening without truncating changes nothing.
-        const HANDLE probe = CreateFileW(target_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) FailToCreate(destination_, static_cast<int>(GetLastError()));
-        CloseHandle(probe);
-    }
-    if (!MoveFileExW(working_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        FailToCreate(destination_, static_cast<int>(GetLastError()));
-    }
-    committed_ = true;
+void LeaveNoWorkingFile() noexcept {
+    // The working file is marked except inside a replace: let that one end,
+    // and start no other before the process is gone.
+    AcquireSRWLockExclusive(&replacing);
 }
 
 std::string NativeToCp932(std::wstring_view native) {

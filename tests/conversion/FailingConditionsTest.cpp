@@ -1,17 +1,20 @@
 // Whole runs under hostile file-system conditions. Whatever goes wrong, the
 // user must learn why from one message, must not be told a count, and must
 // find the source as it was and an existing destination either untouched or
-// replaced by the complete CSV, with nothing half-written left beside it.
+// replaced by the complete CSV, with nothing half-written left beside it,
+// even when the run is stopped from outside.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <iostream>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Converter.h"
@@ -23,15 +26,22 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <grp.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
 #endif
 
 namespace kartovo {
@@ -41,7 +51,11 @@ using test::ScriptedHost;
 
 const std::string kSource = "BEGIN:VCARD\r\nN:山田;太郎;;;\r\nEND:VCARD\r\n";
 const std::string kOldCsv = "\"old\"\r\n";
+const std::string kNewCsv = test::Sjis(
+    "\"フリガナ\",\"氏名\",\"敬称\",\"郵便番号\",\"住所1\",\"住所2\",\"連名1\",\"連名2\",\"連名3\",\"連名4\"\r\n"
+    "\"　\",\"山田　太郎\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 const std::string kOverwrite = "ファイルを上書きしますか";
+const std::string kConverted = "1件の連絡先を変換しました";
 
 // Every path here is absolute already, so a message shows it as it stands.
 // Taken apart from the program's own path handling, so that a message naming
@@ -77,14 +91,79 @@ std::string Describe(const std::optional<std::string>& bytes) {
 // What a run may touch, taken before and after it.
 struct Snapshot {
     std::optional<std::string> source, destination;
-    std::filesystem::file_type destinationKind;  // a device must stay one
+    std::optional<std::string> linked;           // what a link as the destination points to
+    std::filesystem::file_type destinationKind;  // a device or link must stay one
     std::set<std::string> sourceFolder, destinationFolder;
 };
 
 struct Outcome {
     std::string failure;  // UTF-8; empty when the run ended normally
     std::vector<std::string> shown;
+    int stoppedBy = 0;  // the signal, or the exit code TerminateProcess gave
 };
+
+#ifdef _WIN32
+using UnixSpawn = long (*)(char* const[], int);
+using UnixName = char*(CDECL*)(const wchar_t*);
+
+// Runs a command of the host system under Wine run by root, and waits: its
+// exit status, or -1 where there is no such door.
+long HostCommand(std::initializer_list<const char*> command) {
+    const auto spawn = reinterpret_cast<UnixSpawn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+    if (spawn == nullptr) return -1;
+    std::vector<char*> argv;
+    for (const char* word : command) argv.push_back(const_cast<char*>(word));
+    argv.push_back(nullptr);
+    return spawn(argv.data(), 1);
+}
+
+// The host system's name for a path under Wine, or "".
+std::string UnixPath(const std::filesystem::path& path) {
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName != nullptr ? unixName(path.c_str()) : nullptr;
+    if (name == nullptr) return {};
+    std::string text = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+#else
+// A file system that cannot make unnamed files (FAT, many network ones),
+// had by refusing O_TMPFILE to this process and what it runs.
+bool RefuseUnnamedFiles() {
+#if defined(__x86_64__)
+    constexpr std::uint32_t kArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+    constexpr std::uint32_t kArch = AUDIT_ARCH_AARCH64;
+#else
+    return false;
+#endif
+    constexpr std::uint32_t kUnnamed = O_TMPFILE & ~O_DIRECTORY;
+    sock_filter program[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags' low half
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kUnnamed, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog filter{static_cast<unsigned short>(std::size(program)), program};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+}
+
+bool WriteAll(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = write(descriptor, bytes.data(), bytes.size());
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+#endif
 
 // A file system of its own, so small that a full disk can be had on demand.
 // It takes root: on Linux the test mounts it; under Wine run by root it goes
@@ -94,17 +173,9 @@ public:
     explicit SmallDisk(const std::filesystem::path& path) {
         std::filesystem::create_directory(path);
 #ifdef _WIN32
-        using UnixName = char*(CDECL*)(const wchar_t*);
-        spawn_ = reinterpret_cast<Spawn>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
-        const auto unixName = reinterpret_cast<UnixName>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-        if (spawn_ == nullptr || unixName == nullptr) return;
-        char* name = unixName(path.c_str());
-        if (name == nullptr) return;
-        unixPath_ = name;
-        HeapFree(GetProcessHeap(), 0, name);
-        mounted_ = HostCommand({"mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", unixPath_.c_str()}) == 0;
+        unixPath_ = UnixPath(path);
+        mounted_ = !unixPath_.empty() &&
+                   HostCommand({"mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", unixPath_.c_str()}) == 0;
 #else
         unixPath_ = path.native();
         mounted_ = mount("tmpfs", unixPath_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") == 0;
@@ -123,17 +194,6 @@ public:
     bool mounted() const { return mounted_; }
 
 private:
-#ifdef _WIN32
-    using Spawn = long (*)(char* const[], int);
-    // Runs a host command and waits: its exit status, or -1.
-    long HostCommand(std::initializer_list<const char*> command) const {
-        std::vector<char*> argv;
-        for (const char* word : command) argv.push_back(const_cast<char*>(word));
-        argv.push_back(nullptr);
-        return spawn_(argv.data(), 1);
-    }
-    Spawn spawn_ = nullptr;
-#endif
     std::string unixPath_;
     bool mounted_ = false;
 };
@@ -148,8 +208,11 @@ protected:
     std::string unmade;  // why the condition cannot be made here
     std::vector<std::filesystem::path> readOnly;
     std::optional<SmallDisk> disk;
+    std::filesystem::path linkedTo;  // where a link as the destination points
+    int stopWith = 0;                // the converter itself runs, and is stopped part-way
 #ifdef _WIN32
     std::function<HANDLE()> hold;   // another program's handle on a file
+    std::chrono::milliseconds holdFor{0};  // let go while the run goes on; 0: once it ended
 #else
     std::function<bool()> inChild;  // prepares a child process to run in
 #endif
@@ -166,8 +229,11 @@ protected:
         unmade.clear();
         readOnly.clear();
         disk.reset();
+        linkedTo.clear();
+        stopWith = 0;
 #ifdef _WIN32
         hold = nullptr;
+        holdFor = {};
 #else
         inChild = nullptr;
 #endif
@@ -195,11 +261,39 @@ protected:
 #endif
     }
 
-    // Windows cannot remove a read-only file with the rest of the folder.
-    void MakeWritableAgain() {
+    // Windows cannot remove a read-only file with the rest of the folder,
+    // and Wine loops forever on a link of the host's there.
+    void CleanUp() {
         for (const auto& path : readOnly) {
             std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
         }
+        if (!linkedTo.empty()) std::filesystem::remove(host.destination);
+    }
+
+    // The destination a link to a file beside it, which holds the old CSV.
+    void LinkDestination() {
+        linkedTo = folder / test::U8Path("本体.csv");
+        test::WriteFile(linkedTo, kOldCsv);
+#ifdef _WIN32
+        // Wine makes no links itself, but follows the host's.
+        const std::string link = UnixPath(host.destination);
+        if (link.empty() || HostCommand({"ln", "-s", "本体.csv", link.c_str()}) != 0) unmade = "no links here";
+#else
+        std::filesystem::create_symlink(linkedTo.filename(), host.destination);
+#endif
+    }
+
+    // The converter program stopped in the middle of a run: its source comes
+    // through a pipe, and once part of the CSV is written, the feed stops and
+    // so does the converter.
+    void StopMidway(int how) {
+        WriteOldCsv();
+        stopWith = how;
+#ifndef _WIN32
+        const int probe = open(folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+        if (probe < 0) unmade = "this file system makes no unnamed files";
+        close(probe);
+#endif
     }
 
     void MountSmallDisk() {
@@ -239,21 +333,25 @@ protected:
 
     Snapshot Take() const {
         std::error_code ignored;
-        return {RegularFileBytes(host.source), RegularFileBytes(host.destination),
-                std::filesystem::symlink_status(host.destination, ignored).type(), Entries(host.source.parent_path()),
+        return {RegularFileBytes(host.source),
+                RegularFileBytes(host.destination),
+                linkedTo.empty() ? std::nullopt : RegularFileBytes(linkedTo),
+                std::filesystem::symlink_status(host.destination, ignored).type(),
+                Entries(host.source.parent_path()),
                 Entries(DestinationFolder())};
     }
 
-    void ExpectUnchanged(const Snapshot& before) const {
+    void ExpectFound(const Snapshot& expected) const {
         const Snapshot after = Take();
-        EXPECT_TRUE(after.source == before.source)
-            << "the source was modified: " << Describe(before.source) << " became " << Describe(after.source);
-        EXPECT_TRUE(after.destination == before.destination) << "the destination was modified: "
-                                                             << Describe(before.destination) << " became "
-                                                             << Describe(after.destination);
-        EXPECT_EQ(after.destinationKind, before.destinationKind) << "the destination was replaced";
-        EXPECT_EQ(after.sourceFolder, before.sourceFolder) << "files appeared or vanished beside the source";
-        EXPECT_EQ(after.destinationFolder, before.destinationFolder)
+        EXPECT_TRUE(after.source == expected.source)
+            << "the source holds " << Describe(after.source) << ", not " << Describe(expected.source);
+        EXPECT_TRUE(after.destination == expected.destination)
+            << "the destination holds " << Describe(after.destination) << ", not " << Describe(expected.destination);
+        EXPECT_TRUE(after.linked == expected.linked)
+            << "the linked file holds " << Describe(after.linked) << ", not " << Describe(expected.linked);
+        EXPECT_EQ(after.destinationKind, expected.destinationKind) << "the destination was replaced";
+        EXPECT_EQ(after.sourceFolder, expected.sourceFolder) << "files appeared or vanished beside the source";
+        EXPECT_EQ(after.destinationFolder, expected.destinationFolder)
             << "files appeared or vanished beside the destination";
     }
 
@@ -282,12 +380,20 @@ protected:
     }
 
     Outcome Run() {
+        if (stopWith != 0) return RunStopped();
 #ifdef _WIN32
         if (hold) {
             const HANDLE held = hold();
             EXPECT_NE(held, INVALID_HANDLE_VALUE) << "the file could not be held";
+            std::jthread letGo;
+            if (holdFor.count() != 0) {
+                letGo = std::jthread([held, wait = holdFor] {
+                    std::this_thread::sleep_for(wait);
+                    CloseHandle(held);
+                });
+            }
             const Outcome outcome = RunHere();
-            CloseHandle(held);
+            if (!letGo.joinable()) CloseHandle(held);
             return outcome;
         }
 #else
@@ -296,7 +402,88 @@ protected:
         return RunHere();
     }
 
-#ifndef _WIN32
+    // Some 60 bytes of CSV a contact.
+    static std::string Contacts(int count) {
+        std::string contacts;
+        for (int i = 0; i < count; ++i) {
+            contacts += "BEGIN:VCARD\r\nN:山田;太郎" + std::to_string(i) + ";;;\r\nEND:VCARD\r\n";
+        }
+        return contacts;
+    }
+    // Some 3.6 MB of CSV: its first blocks are written before the converter
+    // has read the last of this, whatever the pipe holds.
+    static std::string Feed() { return Contacts(60000); }
+
+#ifdef _WIN32
+    Outcome RunStopped() {
+        const std::wstring source = L"\\\\.\\pipe\\kartovo-feed-" + std::to_wstring(GetCurrentProcessId());
+        const HANDLE pipe = CreateNamedPipeW(source.c_str(), PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED,
+                                             PIPE_TYPE_BYTE, 1, 1 << 16, 1 << 16, 0, nullptr);
+        std::wstring command = L"kartovo-convert --yes " + source + L" \"" + host.destination.native() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (pipe == INVALID_HANDLE_VALUE ||
+            !CreateProcessW(std::filesystem::path(KARTOVO_CONVERTER).c_str(), command.data(), nullptr, nullptr, FALSE,
+                            0, nullptr, nullptr, &startup, &process)) {
+            ADD_FAILURE() << "the converter could not be started: " << GetLastError();
+            return {};
+        }
+        OVERLAPPED pending{};
+        pending.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        // Whether a call on the pipe went through; false if the converter ended first.
+        const auto through = [&](BOOL done) {
+            if (done || GetLastError() == ERROR_PIPE_CONNECTED) return true;
+            if (GetLastError() != ERROR_IO_PENDING) return false;
+            const HANDLE either[] = {pending.hEvent, process.hProcess};
+            DWORD moved = 0;
+            if (WaitForMultipleObjects(2, either, FALSE, INFINITE) == WAIT_OBJECT_0) {
+                return GetOverlappedResult(pipe, &pending, &moved, FALSE) != 0;
+            }
+            CancelIoEx(pipe, &pending);
+            GetOverlappedResult(pipe, &pending, &moved, TRUE);
+            return false;
+        };
+        const std::string feed = Feed();
+        bool fed = through(ConnectNamedPipe(pipe, &pending));
+        for (std::size_t done = 0; fed && done < feed.size(); done += 1 << 16) {
+            const auto piece = static_cast<DWORD>(std::min<std::size_t>(feed.size() - done, 1 << 16));
+            fed = through(WriteFile(pipe, feed.data() + done, piece, nullptr, &pending));
+        }
+        EXPECT_TRUE(fed) << "the converter ended before it was stopped";
+        TerminateProcess(process.hProcess, static_cast<UINT>(stopWith));
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        for (const HANDLE handle : {pipe, pending.hEvent, process.hProcess, process.hThread}) CloseHandle(handle);
+        return {{}, {}, static_cast<int>(code)};
+    }
+#else
+    Outcome RunStopped() {
+        int feed[2];
+        pid_t child = -1;
+        if (pipe(feed) != 0 || (child = fork()) < 0) {
+            ADD_FAILURE() << "no child process";
+            return {};
+        }
+        if (child == 0) {
+            close(feed[1]);
+            if (inChild && !inChild()) _exit(125);
+            const std::string source = "/dev/fd/" + std::to_string(feed[0]);
+            execl(KARTOVO_CONVERTER, "kartovo-convert", "--yes", source.c_str(), host.destination.c_str(), nullptr);
+            _exit(127);
+        }
+        close(feed[0]);
+        const auto previous = signal(SIGPIPE, SIG_IGN);  // a converter that ends early must not end the test
+        EXPECT_TRUE(WriteAll(feed[1], Feed())) << "the converter ended before it was stopped";
+        signal(SIGPIPE, previous);
+        kill(child, stopWith);
+        close(feed[1]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        return {{}, {}, WIFSIGNALED(status) ? WTERMSIG(status) : -status};
+    }
+
     // Runs in a child that inChild has prepared, and hears back over a pipe:
     // what the child gives up (root, a limit) must not outlive the row.
     Outcome RunInChild() {
@@ -340,20 +527,20 @@ protected:
 #endif
 };
 
-enum class Fails { ToOpen, ToCreate, ToWrite };
+enum class Ends { Converted, CannotOpen, CannotCreate, WriteError, Stopped };
 
 // The operating system's reason follows the path. On Linux it is known
 // exactly, and a reason lost while cleaning up after the failure shows.
-void ExpectMessage(const std::string& failure, Fails fails, [[maybe_unused]] int code, const ScriptedHost& host) {
-    if (fails == Fails::ToWrite) {
+void ExpectMessage(const std::string& failure, Ends ends, [[maybe_unused]] int code, const ScriptedHost& host) {
+    if (ends == Ends::WriteError) {
         EXPECT_EQ(failure, "ストリームへの書き込みエラー");
         return;
     }
     // The message names the file the user chose, never a working file.
-    const std::string start = fails == Fails::ToOpen
+    const std::string start = ends == Ends::CannotOpen
                                   ? "ファイル " + Text(host.source) + " は開けません。 "
                                   : "ファイル \"" + Text(host.destination) + "\" を作成できません。";
-    const std::string end = fails == Fails::ToOpen ? " " : "";
+    const std::string end = ends == Ends::CannotOpen ? " " : "";
 #ifdef _WIN32
     EXPECT_EQ(failure.rfind(start, 0), 0u) << failure;
     EXPECT_GT(failure.size(), start.size() + end.size()) << "no reason given: " << failure;
@@ -365,8 +552,8 @@ void ExpectMessage(const std::string& failure, Fails fails, [[maybe_unused]] int
 
 struct Condition {
     const char* name;
-    Fails fails;
-    int code;  // errno on Linux
+    Ends ends;
+    int code;  // errno on Linux; for a stopped run, the signal or exit code
     std::function<void()> make;
 };
 
@@ -377,40 +564,61 @@ TEST_F(FailingConditionsTest, LeaveEverythingAsItWas) {
         std::filesystem::create_directory(host.source);
     };
     const Condition conditions[] = {
-        {"source missing", Fails::ToOpen, ENOENT, removeSource},
-        {"source missing, destination existing", Fails::ToOpen, ENOENT, [&] { removeSource(); WriteOldCsv(); }},
-        {"source deleted while asked", Fails::ToOpen, ENOENT, [&] { WriteOldCsv(); host.whileAsking = removeSource; }},
-        {"source a folder", Fails::ToOpen, EISDIR, sourceFolder},
-        {"source a folder, destination existing", Fails::ToOpen, EISDIR, [&] { sourceFolder(); WriteOldCsv(); }},
+        {"source missing", Ends::CannotOpen, ENOENT, removeSource},
+        {"source missing, destination existing", Ends::CannotOpen, ENOENT, [&] { removeSource(); WriteOldCsv(); }},
+        {"source deleted while asked", Ends::CannotOpen, ENOENT, [&] { WriteOldCsv(); host.whileAsking = removeSource; }},
+        {"source a folder", Ends::CannotOpen, EISDIR, sourceFolder},
+        {"source a folder, destination existing", Ends::CannotOpen, EISDIR, [&] { sourceFolder(); WriteOldCsv(); }},
 #ifdef _WIN32
-        {"source held for writing", Fails::ToOpen, 0,
+        {"source held for writing", Ends::CannotOpen, 0,
          [&] { WriteOldCsv(); Hold(host.source, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE); }},
 #endif
-        {"destination in a missing folder", Fails::ToCreate, ENOENT,
+        {"destination in a missing folder", Ends::CannotCreate, ENOENT,
          [&] { host.destination = folder / "missing" / host.destination.filename(); }},
-        {"destination a folder", Fails::ToCreate, EISDIR, [&] { std::filesystem::create_directory(host.destination); }},
-        {"destination read-only", Fails::ToCreate, EACCES, [&] { WriteOldCsv(); MakeReadOnly(host.destination); }},
+        {"destination a folder", Ends::CannotCreate, EISDIR, [&] { std::filesystem::create_directory(host.destination); }},
+        {"destination read-only", Ends::CannotCreate, EACCES, [&] { WriteOldCsv(); MakeReadOnly(host.destination); }},
 #ifdef _WIN32
-        {"destination held, unshared", Fails::ToCreate, 0,
+        {"destination held throughout", Ends::CannotCreate, 0,
          [&] { WriteOldCsv(); Hold(host.destination, GENERIC_READ, 0); }},
-        {"destination held, shared for reading", Fails::ToCreate, 0,
-         [&] { WriteOldCsv(); Hold(host.destination, GENERIC_READ, FILE_SHARE_READ); }},
+        // A virus scanner or the search indexer looking at the old CSV.
+        {"destination held for half a second", Ends::Converted, 0,
+         [&] { WriteOldCsv(); Hold(host.destination, GENERIC_READ, 0); holdFor = std::chrono::milliseconds(500); }},
+        {"destination the NUL device", Ends::Converted, 0, [&] { host.destination = folder / "NUL"; }},
+        {"stopped from the task list", Ends::Stopped, 77, [&] { StopMidway(77); }},
 #else
         // A Windows folder's read-only flag does not stop new files.
-        {"destination in a read-only folder", Fails::ToCreate, EACCES,
+        {"destination in a read-only folder", Ends::CannotCreate, EACCES,
          [&] {
              host.destination = folder / "locked" / host.destination.filename();
              std::filesystem::create_directory(host.destination.parent_path());
              std::filesystem::permissions(host.destination.parent_path(), std::filesystem::perms::all);
              MakeReadOnly(host.destination.parent_path());
          }},
+        // Writable, in a folder where no file can be made: written over, at the end.
+        {"destination existing in a read-only folder", Ends::Converted, 0,
+         [&] {
+             host.destination = folder / "locked" / host.destination.filename();
+             std::filesystem::create_directory(host.destination.parent_path());
+             std::filesystem::permissions(host.destination.parent_path(), std::filesystem::perms::all);
+             WriteOldCsv();
+             std::filesystem::permissions(host.destination, std::filesystem::perms::all);
+             MakeReadOnly(host.destination.parent_path());
+         }},
+        {"stopped by SIGINT", Ends::Stopped, SIGINT, [&] { StopMidway(SIGINT); }},
+        {"stopped by SIGTERM", Ends::Stopped, SIGTERM, [&] { StopMidway(SIGTERM); }},
+        {"stopped by SIGKILL", Ends::Stopped, SIGKILL, [&] { StopMidway(SIGKILL); }},
+        {"stopped by SIGINT, no unnamed files", Ends::Stopped, SIGINT,
+         [&] { StopMidway(SIGINT); inChild = RefuseUnnamedFiles; }},
+        {"stopped by SIGHUP, no unnamed files", Ends::Stopped, SIGHUP,
+         [&] { StopMidway(SIGHUP); inChild = RefuseUnnamedFiles; }},
 #endif
-        {"disk fills", Fails::ToWrite, 0, [&] { MountSmallDisk(); }},
-        {"disk fills, destination existing", Fails::ToWrite, 0, [&] { MountSmallDisk(); WriteOldCsv(); }},
+        {"destination a link", Ends::Converted, 0, [&] { LinkDestination(); }},
+        {"disk fills", Ends::WriteError, 0, [&] { MountSmallDisk(); }},
+        {"disk fills, destination existing", Ends::WriteError, 0, [&] { MountSmallDisk(); WriteOldCsv(); }},
 #ifndef _WIN32
-        {"always-full device", Fails::ToWrite, 0, [&] { MakeFullDevice(); }},
+        {"always-full device", Ends::WriteError, 0, [&] { MakeFullDevice(); }},
         // A quota running out part-way, as the full disk does, without root.
-        {"file size limit, destination existing", Fails::ToWrite, 0,
+        {"file size limit, destination existing", Ends::WriteError, 0,
          [&] {
              WriteOldCsv();
              inChild = [] {
@@ -421,30 +629,41 @@ TEST_F(FailingConditionsTest, LeaveEverythingAsItWas) {
 #endif
     };
     // Some 1.2 MB of CSV, many times what the small disk holds.
-    std::string manyContacts;
-    for (int i = 0; i < 20000; ++i) {
-        manyContacts += "BEGIN:VCARD\r\nN:山田;太郎" + std::to_string(i) + ";;;\r\nEND:VCARD\r\n";
-    }
+    const std::string manyContacts = Contacts(20000);
 
     for (const Condition& c : conditions) {
         SCOPED_TRACE(c.name);
         Fresh(c.name);
-        test::WriteFile(host.source, c.fails == Fails::ToWrite ? manyContacts : kSource);
+        test::WriteFile(host.source, c.ends == Ends::WriteError ? manyContacts : kSource);
         c.make();
         if (unmade.empty()) {
             Snapshot before;
             Picture(before);
-            const bool asks = before.destinationKind != std::filesystem::file_type::not_found &&
-                              before.destinationKind != std::filesystem::file_type::directory;
+            const bool asks = IsExistingFile(host.destination);
             if (asks) host.answers = {kResultYes};
             const Outcome outcome = Run();
-            ExpectMessage(outcome.failure, c.fails, c.code, host);
-            EXPECT_EQ(outcome.shown, asks ? std::vector<std::string>{kOverwrite} : std::vector<std::string>{});
-            ExpectUnchanged(before);
+            std::vector<std::string> shown = asks ? std::vector<std::string>{kOverwrite} : std::vector<std::string>{};
+            Snapshot expected = before;
+            if (c.ends == Ends::Stopped) {
+                EXPECT_EQ(outcome.stoppedBy, c.code) << "not stopped midway";
+                shown.clear();  // the converter's own console is not looked at
+            } else if (c.ends == Ends::Converted) {
+                EXPECT_EQ(outcome.failure, "");
+                shown.push_back(kConverted);
+                // An existing file is replaced, through a link if it is one;
+                // a device stays what it was.
+                for (auto* bytes : {&expected.destination, &expected.linked}) {
+                    if (*bytes) *bytes = kNewCsv;
+                }
+            } else {
+                ExpectMessage(outcome.failure, c.ends, c.code, host);
+            }
+            EXPECT_EQ(outcome.shown, shown);
+            ExpectFound(expected);
         } else {
             std::cout << "skipped \"" << c.name << "\": " << unmade << '\n';
         }
-        MakeWritableAgain();
+        CleanUp();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FileAccessPlatform.h"
 #include "TestSupport.h"
 
 namespace kartovo {
@@ -56,6 +57,28 @@ TEST(SourceFile, ReadsEveryByteInPieces) {
         EXPECT_EQ(read, expected);
     }
 }
+
+#ifdef _WIN32
+// From 260 characters on, a path reaches the system whole and verbatim: a
+// stock Windows refuses it otherwise, whatever the manifest says.
+TEST(SystemPath, VerbatimFromTheLimitOn) {
+    const std::wstring here = std::filesystem::current_path().native();
+    const std::wstring x300(300, L'x');
+    struct Case {
+        std::wstring given, expected;
+    };
+    const Case cases[] = {
+        {L"C:\\" + std::wstring(256, L'x'), L"C:\\" + std::wstring(256, L'x')},
+        {L"C:\\" + std::wstring(257, L'x'), L"\\\\?\\C:\\" + std::wstring(257, L'x')},
+        {L"\\\\server\\share\\" + x300, L"\\\\?\\UNC\\server\\share\\" + x300},
+        {L"a.csv", L"a.csv"},
+        {x300, L"\\\\?\\" + here + L"\\" + x300},
+        {L"C:/" + x300 + L"/../b.csv", L"\\\\?\\C:\\b.csv"},
+        {L"\\\\?\\C:\\" + x300 + L"\\..", L"\\\\?\\C:\\" + x300 + L"\\.."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SystemPath(c.given), c.expected) << c.given.size();
+}
+#endif
 
 }  // namespace
 }  // namespace kartovo
