@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Time kartovo-convert on generated Google Contacts exports and compare it
 # with plain iconv, which is the floor for "read UTF-8, write code page 932",
-# and with the Windows build of the same converter under Wine.
+# with the Windows build of the same converter under Wine, and with
+# Kartovo.html in headless Chromium.
 #
-# usage: bench/run.sh [-c CONVERTER] [-w WINDOWS_CONVERTER] [-s SEED] [-r RUNS] [-o OUTDIR] [N ...]
+# usage: bench/run.sh [-c CONVERTER] [-w WINDOWS_CONVERTER] [-b PAGE] [-s SEED] [-r RUNS] [-o OUTDIR] [N ...]
 #   N defaults to 10000 100000 1000000.  Nothing is built here: build the
 #   converters first (cmake --preset linux && cmake --build --preset linux,
-#   and the same with the windows preset); -w '' leaves Wine out.
+#   the same with the windows and web presets, and npm ci in tests/web);
+#   -w '' leaves Wine out, -b '' the browser.
 set -euo pipefail
 export LC_ALL=C
 
@@ -14,16 +16,18 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 converter=build/linux/cli/kartovo-convert
 windows=build/windows/cli/kartovo-convert.exe
+page=build/web/Kartovo.html
 seed=1
 runs=3
 outdir=$here/out
 
-usage() { sed -n '6,9s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '7,11s/^# \{0,1\}//p' "$0"; }
 
-while getopts c:w:s:r:o:h opt; do
+while getopts c:w:b:s:r:o:h opt; do
   case $opt in
     c) converter=$OPTARG ;;
     w) windows=$OPTARG ;;
+    b) page=$OPTARG ;;
     s) seed=$OPTARG ;;
     r) runs=$OPTARG ;;
     o) outdir=$OPTARG ;;
@@ -51,6 +55,7 @@ absolute() {
 }
 converter=$(absolute "$converter")
 [ -z "$windows" ] || windows=$(absolute "$windows")
+[ -z "$page" ] || page=$(absolute "$page")
 if [ ! -x "$converter" ]; then
   echo "run.sh: converter not found or not executable: $converter" >&2
   echo "run.sh: build it with: cmake --preset linux && cmake --build --preset linux" >&2
@@ -98,6 +103,16 @@ if [ -n "$windows" ]; then
   done
 fi
 
+# The page runs in one browser for the whole benchmark, started here and fed
+# a file at a time; it times each conversion inside the page.
+if [ -n "$page" ] && { [ ! -f "$page" ] || [ ! -d "$root/tests/web/node_modules" ]; }; then
+  echo "run.sh: no $page or no browser driver; timing without the browser (build the web preset and run npm ci in tests/web, or pass -b '')" >&2
+  page=''
+fi
+if [ -n "$page" ]; then
+  coproc PAGE { exec node "$here/page-time.mjs" "$page"; }
+fi
+
 rows=()
 prev_n='' prev_conv='' prev_cpu=''
 growth_lines=()
@@ -119,11 +134,12 @@ for n in "${sizes[@]}"; do
   tv=$outdir/time-$n.txt
   log=$outdir/convert-$n.log
 
-  best_conv='' best_cpu='' peak_kb=0 best_iconv='' best_win=''
+  best_conv='' best_cpu='' peak_kb=0 best_iconv='' best_win='' best_page='' page_kb=0
   # iconv writes its output to a file too, as the converter does: the floor
   # is reading one file and writing another, not writing to /dev/null.
   iconv_out=$outdir/iconv-$n.txt
   wcsv=$outdir/out-$n-windows.csv
+  pcsv=$outdir/out-$n-page.csv
 
   time_converter() {
     rm -f "$csv"
@@ -172,12 +188,26 @@ for n in "${sizes[@]}"; do
     if [ -z "$best_win" ] || [ "$t" -lt "$best_win" ]; then best_win=$t; fi
   }
 
+  time_page() {
+    # The first round keeps the page's CSV, to be compared below.
+    local request=$src
+    if [ "$1" = 1 ]; then rm -f "$pcsv"; request=$src$'\t'$pcsv; fi
+    echo "$request" >&"${PAGE[1]}"
+    local ms kb
+    IFS=$'\t' read -r ms kb <&"${PAGE[0]}" || { echo "run.sh: the browser stopped on $n contacts" >&2; exit 1; }
+    [ "$ms" != error ] || { echo "run.sh: the page failed on $n contacts: $kb" >&2; exit 1; }
+    t=$(awk -v ms="$ms" 'BEGIN { printf "%d", ms * 1e6 }')
+    if [ -z "$best_page" ] || [ "$t" -lt "$best_page" ]; then best_page=$t; fi
+    if [ "$kb" -gt "$page_kb" ]; then page_kb=$kb; fi
+  }
+
   # Taken in turn within each round, so that a burst of load from another
   # user of the machine falls on all of them alike, not on one alone.
   for ((i = 1; i <= runs; i++)); do
     time_converter
     time_iconv
     if [ -n "$windows" ]; then time_windows; fi
+    if [ -n "$page" ]; then time_page "$i"; fi
   done
   rm -f "$iconv_out"
 
@@ -188,6 +218,12 @@ for n in "${sizes[@]}"; do
     win_cells="| $(fmt_s "$best_win") | $(div "$best_win" "$best_conv" '%.2f') "
   fi
 
+  page_cells='| — | — | — '
+  if [ -n "$page" ]; then
+    cmp -s "$csv" "$pcsv" || { echo "run.sh: the page's CSV differs from the native one: $pcsv" >&2; exit 1; }
+    page_cells="| $(fmt_s "$best_page") | $(div "$best_page" "$best_conv" '%.2f') | $(div "$(( page_kb * 1024 ))" "$bytes" '%.2f') "
+  fi
+
   growth='—'
   if [ -n "$prev_n" ]; then
     growth=$(div "$best_conv" "$prev_conv" '%.2f')
@@ -195,7 +231,7 @@ for n in "${sizes[@]}"; do
   fi
   rows+=("| $n | $(div "$bytes" 1048576 '%.1f') \
 | $(fmt_s "$best_conv") | $(div "$best_cpu" 1000 '%.2f') | $(fmt_s "$best_iconv") | $(div "$best_conv" "$best_iconv" '%.2f') \
-${win_cells}| $(div "$bytes" "$(( best_conv / 1000 ))" '%.0f') \
+${win_cells}${page_cells}| $(div "$bytes" "$(( best_conv / 1000 ))" '%.0f') \
 | $(div "$peak_kb" 1024 '%.1f') | $(div "$(( peak_kb * 1024 ))" "$bytes" '%.2f') | $growth |")
   prev_n=$n prev_conv=$best_conv prev_cpu=$best_cpu
   echo "done: $n contacts" >&2
@@ -204,13 +240,16 @@ done
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
 echo
 echo "Best of $runs runs (wall clock, and user+system CPU); peak RSS is the largest over the converter runs."
+if [ -n "$page" ]; then
+  echo "Browser: Kartovo.html in headless Chromium, timed inside the page from \"変換\" to the count (reading the file, converting, the CSV ready to save); its CSV is the native one byte for byte; memory is how much Chromium's processes grew meanwhile, over the file."
+fi
 if [ -n "$windows" ]; then
   echo "Windows: the .exe under Wine, less $(fmt_s "$startup_ns") s of start-up (the best time for an empty file); its CSV is the native one byte for byte."
 fi
 echo "Seed $seed, ${cpu:-unknown CPU}, $(nproc) cores, $(date +%Y-%m-%d)."
 echo
-echo "| contacts | file MiB | convert s | convert CPU s | iconv s | convert/iconv | Windows s | Windows/native | convert MB/s | peak RSS MiB | peak RSS/file | time growth vs previous row |"
-echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+echo "| contacts | file MiB | convert s | convert CPU s | iconv s | convert/iconv | Windows s | Windows/native | browser s | browser/native | browser memory/file | convert MB/s | peak RSS MiB | peak RSS/file | time growth vs previous row |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 printf '%s\n' "${rows[@]}"
 if [ ${#growth_lines[@]} -gt 0 ]; then
   echo

@@ -173,7 +173,7 @@ class RunScriptTest(unittest.TestCase):
         return path
 
     def run_bench(self, conv, *sizes):
-        return subprocess.run(["bash", os.path.join(HERE, "run.sh"), "-c", conv, "-w", "", "-r", "2",
+        return subprocess.run(["bash", os.path.join(HERE, "run.sh"), "-c", conv, "-w", "", "-b", "", "-r", "2",
                                "-o", os.path.join(self.dir, "out"), *sizes],
                               capture_output=True, text=True, stdin=subprocess.DEVNULL)
 

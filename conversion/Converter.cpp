@@ -54,7 +54,12 @@ constexpr std::size_t kNote = 4;
 constexpr std::size_t kFirstLabelKey = 5;  // the relation labels follow, in item order
 
 // Which read keys have each length (bit i for kReadKeys[i]).
-constexpr std::size_t kLongestReadKey = std::ranges::max(kReadKeys, {}, &std::string_view::size).size();
+constexpr std::size_t LongestReadKey() {
+    std::size_t longest = 0;
+    for (const std::string_view key : kReadKeys) longest = std::max(longest, key.size());
+    return longest;
+}
+constexpr std::size_t kLongestReadKey = LongestReadKey();
 using KeysOfLength = std::array<std::uint16_t, kLongestReadKey + 1>;
 constexpr KeysOfLength ReadKeysOfLength() {
     KeysOfLength keys{};

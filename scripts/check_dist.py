@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
-"""Checks the download: the zip opens, holds what a user needs under names
-Explorer shows right, and neither program needs a DLL beyond Windows' own
-nor stops at 260-character paths."""
+"""Checks the download: the zip opens, holds what a user needs (the page for
+browsers too) under names Explorer shows right, and neither program needs a
+DLL beyond Windows' own nor stops at 260-character paths."""
 import subprocess
 import sys
 import zipfile
 
 README_NAME = "はじめにお読みください.txt"
-EXPECTED = {"Kartovo.exe", "kartovo-convert.exe", README_NAME}
+EXPECTED = {"Kartovo.exe", "kartovo-convert.exe", "Kartovo.html", README_NAME}
 # A download should stay small; the programs ship stripped.
 MAX_PROGRAM_SIZE = 1_536 * 1024
 # DLLs every Windows has; anything else would have to ship beside the .exe.

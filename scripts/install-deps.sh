@@ -1,7 +1,7 @@
 #!/bin/bash
-# Installs everything the linux, linux-asan and windows presets and their
-# tests need on Debian 12. Run as root; safe to run again, and quick then:
-# it only calls apt when a package is missing.
+# Installs everything the linux, linux-asan, windows and web presets and
+# their tests need on Debian 12. Run as root; safe to run again, and quick
+# then: it only calls apt when a package is missing.
 set -euo pipefail
 
 packages=(
@@ -15,6 +15,9 @@ packages=(
   locales
   # GUI checks and screenshots; the Japanese font for the rendered text
   xdotool imagemagick fonts-ipafont-gothic
+  # the web preset: Kartovo.html built by Emscripten, whose script optimiser
+  # needs acorn; its tests in node and in headless Chromium
+  emscripten node-acorn nodejs chromium
 )
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -36,6 +39,15 @@ if [ ${#missing[@]} -gt 0 ]; then
   # Recommends stay on: Wine's X11 driver loads libxrender, libxrandr and
   # friends at run time, and they are only recommended.
   apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# npm drives the browser tests. A node from elsewhere (NodeSource's) brings
+# its own npm, which Debian's npm package would conflict with.
+if ! command -v npm >/dev/null; then
+  echo "install-deps.sh: installing npm"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq npm >/dev/null
 fi
 
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then

@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds every preset and runs all their tests: linux, linux-asan, and
-# windows (under Wine). Installs what is missing first.
+# Builds every preset and runs all their tests: linux, linux-asan, web (in
+# node and headless Chromium) and windows (under Wine). Installs what is
+# missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +17,16 @@ bash scripts/lint.sh || status=1
 echo "== Wine harness"
 bash scripts/check-wine-harness.sh || status=1
 
-for preset in linux linux-asan windows; do
+# The browser driver, at the versions of its lockfile; again only when the
+# lockfile changed.
+if ! cmp -s tests/web/package-lock.json tests/web/node_modules/.kartovo-lock 2>/dev/null; then
+  npm ci --prefix tests/web --no-audit --no-fund
+  cp tests/web/package-lock.json tests/web/node_modules/.kartovo-lock
+fi
+
+# The web preset's page is held to the linux build's converter, and goes
+# into the windows build's zip.
+for preset in linux linux-asan web windows; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -28,7 +28,8 @@ inline std::string Bytes(std::initializer_list<int> values) {
 inline std::string Hex(std::string_view bytes) {
     static const char* digits = "0123456789abcdef";
     std::string out;
-    for (unsigned char c : bytes) {
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
         if (!out.empty()) out.push_back(' ');
         out.push_back(digits[c >> 4]);
         out.push_back(digits[c & 15]);

@@ -8,7 +8,11 @@
 #include <string_view>
 #include <type_traits>
 
-#ifdef __SSE2__
+// The WebAssembly build takes the plain loop: vector instructions there
+// would shut out the browsers of older tablets and Macs. The tests build it
+// natively too (KARTOVO_PORTABLE_BYTE_SEARCH), to hold it to the same answers.
+#if defined(__SSE2__) && !defined(KARTOVO_PORTABLE_BYTE_SEARCH)
+#define KARTOVO_SSE2_BYTE_SEARCH
 #include <emmintrin.h>
 #endif
 
@@ -19,7 +23,7 @@ namespace kartovo {
 template <typename... Byte>
 const char* FindAnyOf(const char* p, const char* end, Byte... bytes) {
     static_assert((std::is_same_v<Byte, char> && ...));
-#ifdef __SSE2__
+#ifdef KARTOVO_SSE2_BYTE_SEARCH
     while (end - p >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         __m128i hits = _mm_setzero_si128();

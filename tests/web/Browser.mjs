@@ -1,0 +1,87 @@
+// Drives Kartovo.html in the system's Chromium, for the page's tests and the
+// benchmark: never a browser of puppeteer's own, which would be downloaded.
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+// Headless, as root without a sandbox, and nothing that reaches out on its
+// own: the page's requests are then the only ones there are to count.
+// Scrollbars lie over the page, as on a phone, so that a screenshot shows
+// the whole width.
+const FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync', '--hide-scrollbars'];
+
+export async function openBrowser() {
+  const profile = mkdtempSync(path.join(tmpdir(), 'kartovo-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: process.env.KARTOVO_CHROMIUM || '/usr/bin/chromium',
+    headless: false,  // the flag above says it, as this machine's browser wants it
+    args: [...FLAGS, `--user-data-dir=${profile}`],
+  });
+  return {
+    browser,
+    async close() {
+      await browser.close();
+      rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// Opens the page from disk, counting every request it or its worker makes
+// beyond reading itself and its own blobs.
+export async function openPage(browser, pagePath) {
+  const page = await browser.newPage();
+  const pageUrl = pathToFileURL(pagePath).href;
+  const requests = [];
+  page.on('request', (request) => {
+    const url = request.url();
+    if (url !== pageUrl && !url.startsWith('blob:') && !url.startsWith('data:')) requests.push(url);
+  });
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(String(error)));
+  page.on('console', (message) => { if (message.type() === 'error') problems.push(message.text()); });
+  await page.goto(pageUrl);
+  return { page, requests, problems };
+}
+
+// Chooses the file through the page's file input, presses "変換" and waits
+// for the outcome: the status text, whether it is an error, and the time the
+// page took, measured inside it.
+export async function convert(page, file) {
+  const input = await page.$('#source');
+  await input.uploadFile(file);
+  await page.click('#convert');
+  return outcome(page);
+}
+
+export async function outcome(page) {
+  await page.waitForFunction(() => {
+    const status = document.getElementById('status').textContent;
+    return !document.getElementById('convert').hasAttribute('aria-busy') && status && status !== '変換しています…';
+  }, { timeout: 120000 });
+  // The table fills after the count is shown.
+  await page.waitForFunction(() => !document.getElementById('table-wrap').hasAttribute('aria-busy'));
+  return page.$eval('#status', (status) => ({
+    text: status.textContent,
+    error: status.classList.contains('error'),
+    ms: Number(status.dataset.ms),
+  }));
+}
+
+// Downloads land in `folder`; `saved()` then waits for the next one and
+// gives the name the page suggested and where the bytes are.
+export async function catchDownloads(browser, folder) {
+  const session = await browser.target().createCDPSession();
+  await session.send('Browser.setDownloadBehavior', { behavior: 'allowAndName', downloadPath: folder, eventsEnabled: true });
+  const names = new Map();
+  const waiting = [];
+  session.on('Browser.downloadWillBegin', (event) => names.set(event.guid, event.suggestedFilename));
+  session.on('Browser.downloadProgress', (event) => {
+    if (event.state !== 'completed' && event.state !== 'canceled') return;
+    const resolve = waiting.shift();
+    if (resolve) resolve({ name: names.get(event.guid), file: path.join(folder, event.guid), state: event.state });
+  });
+  return { saved: () => new Promise((resolve) => waiting.push(resolve)) };
+}

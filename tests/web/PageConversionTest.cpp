@@ -1,0 +1,98 @@
+#include "PageConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Failure.h"
+#include "ScriptedHost.h"
+#include "TestSupport.h"
+
+namespace kartovo::web {
+namespace {
+
+constexpr std::uint16_t kNone = 0;
+constexpr std::uint16_t kNoAddress = kNoAddressMark;
+
+std::string Contacts(int count, std::string_view lines) {
+    std::string all;
+    for (int i = 0; i < count; ++i) all += "BEGIN:VCARD\r\n" + std::string(lines) + "END:VCARD\r\n";
+    return all;
+}
+
+// The page's run hands on the bytes a plain conversion makes, whatever the
+// pieces the source comes in, and marks each row by its fields as written.
+TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
+    struct Case {
+        const char* what;
+        std::string source;
+        std::vector<std::uint16_t> marks;  // the header's first
+    };
+    const std::string noAddress = Contacts(1, "N:山田;太郎;;;\r\n");
+    const Case cases[] = {
+        {"empty", "", {kNone}},
+        {"not a vCard", "\x89PNG\r\n\x1a\n", {kNone}},
+        {"postal code, street, second line, nothing",
+         Contacts(1, "ADR;TYPE=HOME:;;;;;〒100-0001;\r\n") + Contacts(1, "ADR;TYPE=HOME:;;1-2-3;;;;\r\n") +
+             Contacts(1, "ADR;TYPE=HOME:;北側;;;;;\r\n") + noAddress,
+         {kNone, kNone, kNone, kNone, kNoAddress}},
+        {"only a work address", Contacts(1, "ADR;TYPE=WORK:;;1-2-3;;;100-0001;\r\n"), {kNone, kNoAddress}},
+        // Quotes, written doubled, neither hide an empty field nor make one.
+        {"quotes", Contacts(1, "N:\",\";\"\";;;\"\r\n") + Contacts(1, "ADR;TYPE=HOME:;\";;;;;\r\n"),
+         {kNone, kNoAddress, kNone}},
+        // Past the first block of the CSV, which goes out while converting.
+        {"many", Contacts(30000, "N:a;b;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n") + noAddress, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint16_t> marks = c.marks;
+        if (marks.empty()) {
+            marks.assign(30001, kNone);
+            marks.push_back(kNoAddress);
+        }
+        PageConversion conversion;
+        std::size_t at = 0;
+        std::string csv;
+        conversion.Run(
+            [&c, &at](char* into, std::size_t room) {
+                const std::size_t n = std::min({room, std::size_t{7}, c.source.size() - at});
+                std::copy_n(c.source.data() + at, n, into);
+                at += n;
+                return n;
+            },
+            [&csv](std::string_view bytes) { csv.append(bytes); });
+
+        test::ScriptedHost host;
+        Converter plain(host);
+        const long long count = plain.ConvertText(c.source);
+        EXPECT_EQ(csv, plain.CsvList.Text());
+        EXPECT_EQ(conversion.CountMessage(), std::to_string(count) + "件の連絡先を変換しました");
+        EXPECT_EQ(conversion.Marks(), marks);
+        std::size_t total = 0;
+        for (const std::uint32_t length : conversion.RowLengths()) total += length + 2;
+        EXPECT_EQ(total, csv.size());
+    }
+}
+
+// A source that cannot be read stops the run with its failure, as a file
+// does in the console converter; the next run starts afresh.
+TEST(PageConversion, PassesOnTheSourcesFailure) {
+    PageConversion conversion;
+    const std::string source = Contacts(3, "N:a;b;;;\r\n");
+    std::size_t reads = 0;
+    const auto failing = [&](char* into, std::size_t room) -> std::size_t {
+        if (++reads == 2) throw Failure(std::string("broken"));
+        const std::size_t n = std::min(room, source.size());
+        std::copy_n(source.data(), n, into);
+        return n;
+    };
+    EXPECT_THROW(conversion.Run(failing, [](std::string_view) {}), Failure);
+    std::string csv;
+    conversion.Run([](char*, std::size_t) { return std::size_t{0}; }, [&csv](std::string_view bytes) { csv += bytes; });
+    EXPECT_EQ(conversion.Count(), 0);
+    EXPECT_EQ(conversion.RowLengths().size(), 1u);
+    EXPECT_EQ(csv, test::Sjis("\"フリガナ\",\"氏名\",\"敬称\",\"郵便番号\",\"住所1\",\"住所2\",\"連名1\",\"連名2\",\"連名3\",\"連名4\"\r\n"));
+}
+
+}  // namespace
+}  // namespace kartovo::web

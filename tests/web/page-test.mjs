@@ -1,0 +1,224 @@
+// Kartovo.html in headless Chromium, opened from disk: one browser, one table
+// of files and what the page must show and save for each; the saved bytes
+// are held to kartovo-convert's.
+//
+// usage: node page-test.mjs KARTOVO_HTML KARTOVO_CONVERT WORK_FOLDER
+import { execFileSync } from 'node:child_process';
+import { mkdirSync, readFileSync, rmSync, unlinkSync, writeFileSync } from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { catchDownloads, convert, openBrowser, openPage, outcome } from './Browser.mjs';
+
+const [pagePath, converter, work] = process.argv.slice(2);
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const files = path.join(work, 'files');
+const downloads = path.join(work, 'downloads');
+rmSync(work, { recursive: true, force: true });
+mkdirSync(files, { recursive: true });
+mkdirSync(downloads, { recursive: true });
+
+let passed = 0;
+let failed = 0;
+function check(what, ok, detail = '') {
+  if (ok) passed++;
+  else failed++;
+  console.log(`${ok ? 'ok' : 'not ok'} - ${what}${ok || !detail ? '' : `: ${detail}`}`);
+}
+const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
+
+// The export's escapes and quotes, folds inside a character, and CR-only
+// line ends, as the console converter's tests have them.
+const escapes = path.join(files, 'escapes.vcf');
+writeFileSync(escapes, [
+  'BEGIN:VCARD', 'VERSION:3.0', 'N:山田\\;;太郎\\,一;;;殿\\\\', 'X-PHONETIC-LAST-NAME:ヤマダ',
+  'ADR;TYPE=HOME:;北側\\, 2階;1-2-3\\, 北\\n別棟"A";港区;東京都;〒105-0001;日本',
+  'item1.X-ABRELATEDNAMES:花子\\, 一\\;\\\\n', 'item1.X-ABLabel:_$!<Spouse>!$_',
+  'NOTE:配偶者印刷: true\\; 子ども印刷: true', 'END:VCARD', '',
+].join('\r\n') + ['BEGIN:VCARD', 'N:"引用";符号;;;', 'END:VCARD', ''].join('\r'));
+const tenThousand = path.join(files, 'contacts-10000.vcf');
+execFileSync('python3', [path.join(root, 'bench/gen_vcards.py'), '10000', '--seed', '1', '-o', tenThousand]);
+const empty = path.join(files, 'empty.vcf');
+writeFileSync(empty, '');
+const gone = path.join(files, 'gone.vcf');
+writeFileSync(gone, 'BEGIN:VCARD\r\nN:a;b;;;\r\nEND:VCARD\r\n');
+
+// What kartovo-convert writes for a file, to hold the page's bytes to.
+function expectedCsv(source) {
+  const out = path.join(files, `${path.basename(source)}.expected.csv`);
+  execFileSync(converter, ['--yes', source, out], { stdio: ['ignore', 'ignore', 'inherit'] });
+  return out;
+}
+
+const corpus = path.join(root, 'fuzz/corpus/conversion_fuzzer');
+const cases = [
+  {
+    what: 'the sample', file: path.join(root, 'samples/contacts.vcf'), keyboard: true,
+    status: '5件の連絡先を変換しました',
+    header: ['番号', 'フリガナ', '氏名', '敬称', '郵便番号', '住所1', '住所2', '連名1', '連名2', '連名3', '連名4'],
+    cells: [[0, ['1', 'ヤマダ　タロウ', '山田　太郎', '様', '100-0001']], [2, ['3', 'ヨシダ　ケン', '?田　健']],
+      [3, ['4', '　', '　', '様', '', '', '']]],
+    quoted: [2, 6, 'コーポ"さくら"203'],
+    noAddress: ['4'],
+    filter: true,
+    screenshots: true,
+  },
+  { what: 'the escapes', file: escapes, status: '2件の連絡先を変換しました', dropped: true,
+    cells: [[0, ['1', 'ヤマダ　', '山田;　太郎,一', '殿\\', '105-0001', '東京都港区1-2-3, 北　別棟"A"', '北側, 2階', '花子, 一;\\n']]],
+    noAddress: ['2'] },
+  ...['cr-multi.vcf', 'emoji-lf.vcf', 'family.vcf', 'folded-end.vcf', 'lenient.vcf'].map((name) => (
+    { what: `the fuzzers' ${name}`, file: path.join(corpus, name) })),
+  { what: '10,000 contacts', file: tenThousand, status: '10000件の連絡先を変換しました', rows: 200, more: 9800 },
+  { what: 'an empty file', file: empty, status: '0件の連絡先を変換しました', rows: 0 },
+  { what: 'a file that is not a vCard', file: path.join(root, 'docs/screenshot.png'), status: '0件の連絡先を変換しました' },
+  { what: 'a file gone before converting', file: gone, removeFirst: true,
+    error: /^ファイル gone\.vcf は開けません。 ファイルが見つかりません $/ },
+];
+
+const { browser, close } = await openBrowser();
+let requests = [];
+let problems = [];
+try {
+  const downloadsCaught = await catchDownloads(browser, downloads);
+  const opened = await openPage(browser, pagePath);
+  const { page } = opened;
+  ({ requests, problems } = opened);
+  await page.setViewport({ width: 1280, height: 900 });
+
+  check('the page is one file under 1 MB', readFileSync(pagePath).length < 1_000_000);
+  const convertBefore = await page.$eval('#convert', (b) => (b.click(), document.getElementById('status').textContent));
+  check('converting before choosing asks for the file', convertBefore === 'ファイルを指定して下さい', convertBefore);
+
+  for (const c of cases) {
+    const expected = c.error ? null : expectedCsv(c.file);
+    let result;
+    if (c.keyboard) {
+      result = await byKeyboard(page, c.file);
+    } else if (c.dropped) {
+      await drop(page, c.file);
+      await page.click('#convert');
+      result = await outcome(page);
+    } else if (c.removeFirst) {
+      const input = await page.$('#source');
+      await input.uploadFile(c.file);
+      unlinkSync(c.file);
+      await page.click('#convert');
+      result = await outcome(page);
+    } else {
+      result = await convert(page, c.file);
+    }
+
+    if (c.error) {
+      check(`${c.what}: its message, as an error`, result.error && c.error.test(result.text), result.text);
+      const state = await page.$eval('#save', (save) => ({ save: save.disabled, table: document.getElementById('result').hidden }));
+      check(`${c.what}: nothing to save, no table`, state.save && state.table, JSON.stringify(state));
+      continue;
+    }
+    check(`${c.what}: the count`, !result.error && (!c.status || result.text === c.status), result.text);
+
+    const table = await page.evaluate(() => ({
+      header: Array.from(document.querySelectorAll('#preview thead th'), (th) => th.textContent),
+      rows: Array.from(document.querySelectorAll('#preview tbody tr'), (tr) => Array.from(tr.cells, (cell) => cell.textContent)),
+      noAddress: Array.from(document.querySelectorAll('#preview tbody tr.no-address th'), (th) => th.textContent),
+      more: document.getElementById('more').hidden ? '' : document.getElementById('more').textContent,
+    }));
+    if (c.header) check(`${c.what}: the columns`, same(table.header, c.header), JSON.stringify(table.header));
+    for (const [row, cells] of c.cells || []) {
+      const shown = (table.rows[row] || []).slice(0, cells.length);
+      check(`${c.what}: row ${row + 1}'s cells`, same(shown, cells), JSON.stringify(shown));
+    }
+    if (c.quoted) {
+      const [row, cell, text] = c.quoted;
+      check(`${c.what}: a quoted cell`, table.rows[row] && table.rows[row][cell] === text, table.rows[row] && table.rows[row][cell]);
+    }
+    if (c.noAddress) check(`${c.what}: the rows without an address are marked`, same(table.noAddress, c.noAddress), JSON.stringify(table.noAddress));
+    if (c.filter) {
+      await page.click('#marked-only');
+      await page.waitForFunction((n) => document.querySelectorAll('#preview tbody tr').length === n, {}, c.noAddress.length);
+      const listed = await page.$$eval('#preview tbody th', (ths) => ths.map((th) => th.textContent));
+      check(`${c.what}: the marked rows alone`, same(listed, c.noAddress), JSON.stringify(listed));
+      await page.click('#marked-only');
+    }
+    if (c.rows !== undefined) check(`${c.what}: ${c.rows} rows shown`, table.rows.length === c.rows, String(table.rows.length));
+    if (c.more) check(`${c.what}: the rest offered`, table.more === `さらに表示（残り ${c.more} 件）`, table.more);
+
+    const download = downloadsCaught.saved();
+    await page.click('#save');
+    const saved = await download;
+    const wanted = `${path.basename(c.file).replace(/\.[^.]*$/, '')}.csv`;
+    check(`${c.what}: saved as ${wanted}`, saved.name === wanted, saved.name);
+    const bytesSame = saved.state === 'completed' && readFileSync(saved.file).equals(readFileSync(expected));
+    check(`${c.what}: the same bytes as kartovo-convert`, bytesSame, `cmp ${saved.file} ${expected}`);
+
+    if (c.screenshots) await screenshots(page);
+  }
+
+  check('no request left the page', requests.length === 0, requests.join(' '));
+  check('no script error', problems.length === 0, problems.join(' | '));
+} catch (error) {
+  check('the run itself', false, error.stack || String(error));
+} finally {
+  await close();
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
+
+// The whole way with the keyboard: Tab to the file button, Enter, the file
+// chooser; Tab to "変換", Enter; then Tab reaches "CSVを保存" and the table.
+async function byKeyboard(page, file) {
+  await page.evaluate(() => document.activeElement && document.activeElement.blur());
+  const reached = [];
+  const tabTo = async (id) => {
+    for (let i = 0; i < 12; i++) {
+      await page.keyboard.press('Tab');
+      const at = await page.evaluate(() => document.activeElement.id || document.activeElement.className);
+      reached.push(at);
+      if (at === id) return true;
+    }
+    return false;
+  };
+  check('Tab reaches the file button', await tabTo('choose'), reached.join(' '));
+  // The file chooser is caught in a session of our own, whose capture is
+  // surely on before the key is pressed (puppeteer's may not be yet).
+  const session = await page.createCDPSession();
+  await session.send('Page.enable');
+  await session.send('Page.setInterceptFileChooserDialog', { enabled: true });
+  const opened = new Promise((resolve) => session.once('Page.fileChooserOpened', resolve));
+  await page.keyboard.press('Enter');
+  const { backendNodeId } = await opened;
+  await session.send('DOM.setFileInputFiles', { files: [file], backendNodeId });
+  await session.detach();
+  check('Tab then reaches "変換"', await tabTo('convert'), reached.join(' '));
+  await page.keyboard.press('Enter');
+  const result = await outcome(page);
+  check('Tab then reaches "CSVを保存"', await tabTo('save'), reached.join(' '));
+  check('Tab then reaches the table', await tabTo('table-wrap'), reached.join(' '));
+  return result;
+}
+
+// A drop of the file on the page, as a file manager makes one.
+async function drop(page, file) {
+  const bytes = readFileSync(file).toString('base64');
+  await page.evaluate((name, base64) => {
+    const data = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([data], name));
+    for (const type of ['dragover', 'drop']) {
+      document.body.dispatchEvent(new DragEvent(type, { bubbles: true, cancelable: true, dataTransfer: transfer }));
+    }
+  }, path.basename(file), bytes);
+  const name = await page.$eval('#source-name', (output) => output.textContent);
+  check('a dropped file is chosen', name === path.basename(file), name);
+}
+
+// The page after converting the sample, at a desktop's width and a phone's.
+async function screenshots(page) {
+  const shots = path.join(work, 'screenshots');
+  mkdirSync(shots, { recursive: true });
+  await page.screenshot({ path: path.join(shots, 'desktop.png'), fullPage: true });
+  // Not as a mobile device: puppeteer would load the page again, losing the result.
+  await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 2 });
+  await page.screenshot({ path: path.join(shots, 'phone.png'), fullPage: true });
+  const overflow = await page.evaluate(() => document.documentElement.scrollWidth - document.documentElement.clientWidth);
+  check('at a phone\'s width, nothing but the table scrolls sideways', overflow <= 0, `${overflow} px too wide`);
+  await page.setViewport({ width: 1280, height: 900 });
+}

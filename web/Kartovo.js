@@ -1,0 +1,337 @@
+'use strict';
+// The page: the file chosen or dropped, the conversion in a worker (so that
+// the page stays alive and shows progress on a large address book), the
+// preview of the rows and the saving of the CSV's bytes as they came.
+
+// Runs inside the worker, after the core's own script: reads the file a
+// piece at a time for the core, and gathers the CSV it hands back.
+function workerMain() {
+  const reader = new FileReaderSync();
+  // Each read of the file costs far more than its bytes: the core's pieces
+  // are served from large reads.
+  const READ_AHEAD = 32 << 20;
+  // The browser's reasons, in the user's words.
+  const READ_FAILURES = {
+    NotFoundError: 'ファイルが見つかりません',
+    NotReadableError: 'ファイルを読めません（選んだ後で変更されたか、読む権限がありません）',
+  };
+  let file = null;
+  let offset = 0;  // of the file, read
+  let ahead = new Uint8Array(0);
+  let aheadAt = 0;  // of what was read, handed to the core
+  let parts = [];
+  const ready = new Promise((resolve) => { Module.onRuntimeInitialized = resolve; });
+  Module.onAbort = (what) => postMessage({ broken: String(what) });
+
+  Module.readSource = (into, room) => {
+    if (aheadAt === ahead.length) {
+      if (offset > 0 && offset >= file.size) return 0;
+      try {
+        // A file gone since it was chosen can show as empty, and a slice
+        // of it reads as nothing: reading it whole tells it from an empty one.
+        ahead = new Uint8Array(reader.readAsArrayBuffer(file.size ? file.slice(offset, offset + READ_AHEAD) : file));
+      } catch (error) {
+        Module.readFailure = READ_FAILURES[error.name] || error.message || String(error);
+        return -1;
+      }
+      aheadAt = 0;
+      offset += ahead.length;
+      if (ahead.length === 0) return 0;
+    }
+    const n = Math.min(room, ahead.length - aheadAt);
+    Module.HEAPU8.set(ahead.subarray(aheadAt, aheadAt + n), into);
+    aheadAt += n;
+    postMessage({ progress: (offset - ahead.length + aheadAt) / file.size });
+    return n;
+  };
+  Module.takeCsv = (bytes, size) => { parts.push(Module.HEAPU8.slice(bytes, bytes + size)); };
+
+  onmessage = async (event) => {
+    await ready;
+    try {
+      convert(event.data);
+    } catch (error) {
+      // The core stopped short (out of memory, say): the page starts a new worker.
+      postMessage({ broken: String(error) });
+    }
+  };
+  ready.then(() => postMessage({ ready: true }));
+
+  function convert(chosen) {
+    file = chosen;
+    offset = 0;
+    ahead = new Uint8Array(0);
+    aheadAt = 0;
+    parts = [];
+    const ok = Module.ccall('kartovo_convert', 'number', ['string'], [file.name]) === 1;
+    const rows = Module._kartovo_row_count();
+    const heap = Module.HEAPU8.buffer;
+    const lengths = new Uint32Array(heap, Module._kartovo_row_lengths(), rows).slice();
+    const marks = new Uint16Array(heap, Module._kartovo_marks(), rows).slice();
+    const done = {
+      ok,
+      message: Module.UTF8ToString(Module._kartovo_message()),
+      name: Module.UTF8ToString(Module.ccall('kartovo_csv_name', 'number', ['string'], [file.name])),
+      csv: ok ? new Blob(parts, { type: 'text/csv' }) : null,
+      lengths,
+      marks,
+    };
+    parts = [];
+    ahead = new Uint8Array(0);
+    file = null;
+    postMessage({ done }, [lengths.buffer, marks.buffer]);
+  }
+}
+
+(() => {
+  const ui = {};
+  for (const id of ['source', 'source-name', 'choose', 'convert', 'save', 'save-name', 'status', 'progress', 'result',
+    'summary', 'marked-only', 'table-wrap', 'preview', 'more']) {
+    ui[id.replace(/-(\w)/g, (_, c) => c.toUpperCase())] = document.getElementById(id);
+  }
+  const PAGE_ROWS = 200;
+  const NO_ADDRESS = 1 << 10;  // the marks' bits, as the core sets them
+  const decoder = new TextDecoder('shift_jis');
+
+  let chosen = null;
+  let worker = null;
+  let workerReady = false;
+  let converting = null;  // { started, progressTimer } while the worker works
+  let result = null;      // the last conversion: its CSV and what each row needs
+  let shown = 0;          // rows of the preview's list on the table
+
+  function say(text, isError) {
+    ui.status.textContent = text;
+    ui.status.classList.toggle('error', Boolean(isError));
+    ui.status.setAttribute('role', isError ? 'alert' : 'status');
+  }
+
+  function startWorker() {
+    const core = document.getElementById('kartovo-core').textContent;
+    const url = URL.createObjectURL(new Blob([core, '\n(', workerMain.toString(), ')();\n'], { type: 'text/javascript' }));
+    worker = new Worker(url);
+    worker.onmessage = (event) => onWorkerMessage(event.data, url);
+    worker.onerror = (event) => {
+      event.preventDefault();
+      workerBroke(event.message);
+    };
+  }
+
+  function workerBroke(why) {
+    if (worker) worker.terminate();
+    const started = workerReady;
+    worker = null;
+    workerReady = false;
+    finishConverting();
+    say(started
+      ? `変換できませんでした（${why || '不明なエラー'}）。もう一度「変換」を押してください。`
+      : `このブラウザーでは変換できません（${why || '不明なエラー'}）。`, true);
+  }
+
+  function onWorkerMessage(data, url) {
+    if (data.ready) {
+      workerReady = true;
+      URL.revokeObjectURL(url);
+    }
+    if (data.broken) workerBroke(data.broken);
+    if (data.progress !== undefined && converting) ui.progress.value = data.progress;
+    if (data.done) converted(data.done);
+  }
+
+  function choose(file) {
+    chosen = file;
+    ui.sourceName.textContent = file.name;
+    clearResult();
+    say('');
+  }
+
+  function clearResult() {
+    if (result) URL.revokeObjectURL(result.url);
+    result = null;
+    ui.save.disabled = true;
+    ui.saveName.textContent = '';
+    ui.result.hidden = true;
+  }
+
+  function convert() {
+    if (converting) return;
+    if (!chosen) {
+      say('ファイルを指定して下さい', true);
+      return;
+    }
+    clearResult();
+    if (!worker) {
+      try {
+        startWorker();
+      } catch (error) {
+        say(`このブラウザーでは変換できません（${error.message}）。`, true);
+        return;
+      }
+    }
+    say('変換しています…');
+    ui.convert.setAttribute('aria-busy', 'true');
+    ui.progress.value = 0;
+    converting = {
+      started: performance.now(),
+      // A quick conversion needs no progress bar; a slow one shows it.
+      progressTimer: setTimeout(() => { ui.progress.hidden = false; }, 1000),
+    };
+    worker.postMessage(chosen);
+  }
+
+  function finishConverting() {
+    if (!converting) return;
+    clearTimeout(converting.progressTimer);
+    ui.progress.hidden = true;
+    ui.convert.removeAttribute('aria-busy');
+    ui.status.dataset.ms = (performance.now() - converting.started).toFixed(1);
+    converting = null;
+  }
+
+  function converted(done) {
+    finishConverting();
+    if (!done.ok) {
+      say(done.message, true);
+      return;
+    }
+    const rows = done.lengths.length;
+    const starts = new Float64Array(rows);
+    for (let i = 1; i < rows; i++) starts[i] = starts[i - 1] + done.lengths[i - 1] + 2;
+    const marked = [];
+    for (let i = 1; i < rows; i++) if (done.marks[i]) marked.push(i);
+    result = { ...done, starts, marked, url: URL.createObjectURL(done.csv) };
+    say(done.message);
+    ui.save.disabled = false;
+    ui.saveName.textContent = done.name;
+    const noAddress = marked.filter((i) => done.marks[i] & NO_ADDRESS).length;
+    ui.summary.textContent = noAddress
+      ? `郵便番号も住所もない連絡先が ${noAddress} 件あります（「住所なし」の行）。このままでは宛名ラベルを作れません。`
+      : '';
+    ui.markedOnly.checked = false;
+    ui.markedOnly.disabled = marked.length === 0;
+    ui.result.hidden = false;
+    showRows(true).catch(fail);
+  }
+
+  // Where the n-th row the table lists stands in the CSV: every contact, or
+  // the marked ones only.
+  function listed() {
+    const marked = ui.markedOnly.checked ? result.marked : null;
+    return marked
+      ? { length: marked.length, at: (n) => marked[n] }
+      : { length: result.lengths.length - 1, at: (n) => n + 1 };
+  }
+
+  async function readRows(indices) {
+    const texts = await Promise.all(indices.map((i) =>
+      result.csv.slice(result.starts[i], result.starts[i] + result.lengths[i]).arrayBuffer()));
+    return texts.map((bytes) => fields(decoder.decode(bytes)));
+  }
+
+  // The fields of a CSV row as the converter writes it: each one quoted, a
+  // quote inside doubled.
+  function fields(row) {
+    return Array.from(row.matchAll(/"((?:[^"]|"")*)"/g), (m) => m[1].replaceAll('""', '"'));
+  }
+
+  // The table says it is busy while its rows are read from the CSV.
+  function showRows(fromStart) {
+    ui.tableWrap.setAttribute('aria-busy', 'true');
+    return fillRows(fromStart).finally(() => ui.tableWrap.removeAttribute('aria-busy'));
+  }
+
+  async function fillRows(fromStart) {
+    const current = result;
+    const list = listed();
+    if (fromStart) {
+      shown = 0;
+      const [header] = await readRows([0]);
+      if (current !== result) return;
+      const head = document.createElement('tr');
+      for (const name of ['番号', ...header]) {
+        const th = document.createElement('th');
+        th.scope = 'col';
+        th.textContent = name;
+        head.append(th);
+      }
+      ui.preview.tHead.replaceChildren(head);
+      ui.preview.tBodies[0].replaceChildren();
+    }
+    const indices = [];
+    for (let n = shown; n < Math.min(list.length, shown + PAGE_ROWS); n++) indices.push(list.at(n));
+    const rows = await readRows(indices);
+    if (current !== result) return;
+    const body = document.createDocumentFragment();
+    rows.forEach((cells, k) => {
+      const index = indices[k];
+      const marks = result.marks[index];
+      const tr = document.createElement('tr');
+      if (marks & NO_ADDRESS) tr.className = 'no-address';
+      const number = document.createElement('th');
+      number.scope = 'row';
+      number.textContent = index;
+      tr.append(number);
+      cells.forEach((text, field) => {
+        const td = document.createElement('td');
+        td.textContent = text;
+        if (marks & (1 << field)) td.className = 'lost';
+        tr.append(td);
+      });
+      body.append(tr);
+    });
+    ui.preview.tBodies[0].append(body);
+    shown += indices.length;
+    const left = list.length - shown;
+    ui.more.hidden = left <= 0;
+    ui.more.textContent = `さらに表示（残り ${left} 件）`;
+  }
+
+  function save() {
+    if (!result) return;
+    const link = document.createElement('a');
+    link.href = result.url;
+    link.download = result.name;
+    document.body.append(link);
+    link.click();
+    link.remove();
+  }
+
+  function fail(error) {
+    say(`問題が起きました（${error && error.message ? error.message : error}）。`, true);
+  }
+
+  ui.choose.addEventListener('click', () => ui.source.click());
+  ui.source.addEventListener('change', () => {
+    if (ui.source.files.length) choose(ui.source.files[0]);
+    ui.source.value = '';
+  });
+  ui.convert.addEventListener('click', convert);
+  ui.save.addEventListener('click', save);
+  ui.more.addEventListener('click', () => showRows(false).catch(fail));
+  ui.markedOnly.addEventListener('change', () => showRows(true).catch(fail));
+
+  // A file dropped anywhere on the page is chosen, the last one of several,
+  // as the window takes it.
+  const dragging = (on) => document.body.classList.toggle('dragging', on);
+  document.addEventListener('dragover', (event) => {
+    if (!event.dataTransfer.types.includes('Files')) return;
+    event.preventDefault();
+    event.dataTransfer.dropEffect = 'copy';
+    dragging(true);
+  });
+  document.addEventListener('dragleave', (event) => { if (!event.relatedTarget) dragging(false); });
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    dragging(false);
+    const files = event.dataTransfer.files;
+    if (files.length) choose(files[files.length - 1]);
+  });
+  window.addEventListener('error', (event) => fail(event.error || event.message));
+  window.addEventListener('unhandledrejection', (event) => fail(event.reason));
+
+  try {
+    startWorker();
+  } catch (error) {
+    say(`このブラウザーでは変換できません（${error.message}）。`, true);
+  }
+})();
