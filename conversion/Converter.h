@@ -3,10 +3,12 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Cp932Encoder.h"
 #include "CsvLines.h"
 #include "Host.h"
+#include "RelationLabels.h"
 #include "SourceLines.h"
 #include "StringList.h"
 
@@ -41,17 +43,24 @@ public:
     StringList ValueList;
     CsvLines CsvList;
 
-    // The keys a row reads: the reading, the name, the home address, the
-    // note, and ten relation labels.
-    static constexpr std::size_t kReadKeyCount = 15;
+    // The keys a row reads besides the relation labels: the reading, the
+    // name, the home address and the note.
+    static constexpr std::size_t kFixedKeyCount = 5;
 
 private:
-    // Finds the first stored line of each key a row reads, in one pass over
-    // the store.
+    // Forgets the contact whose row was built, for the next one.
+    void ClearContact();
+    // Finds the first stored line of each key a row reads, and the relation
+    // labels, in one pass over the store.
     void FindReadKeys();
+    // Takes a spouse or child label at store index `label`, of item number
+    // `item`, into relations_, which it keeps in item order.
+    void AddRelation(int label, std::string_view item);
+    // Stores a raw line whose key a row reads.
+    void Keep(std::string_view line, Utf8ToCp932& convert);
     // DataKiridashi once the read keys are found.
     void BuildRow();
-    // The value of the first stored line with read key `which`, or the empty text.
+    // The value of the first stored line with fixed key `which`, or the empty text.
     std::string_view FirstValue(std::size_t which) const;
 
     // The row's steps, left to right.
@@ -63,15 +72,22 @@ private:
     void AppendField(std::string_view text);
     // Component n (from 1) of the value last split into parts_, or the empty text.
     std::string_view Part(int n) const;
-    // `text` with every `from` replaced, in scratch buffer 0 or 1.
-    std::string_view Replaced(std::size_t buffer, std::string_view text, std::string_view from, std::string_view to);
 
     // Reused for every contact: a million contacts would otherwise cost
     // millions of allocations, which are slow on Windows.
-    std::array<int, kReadKeyCount> firstLine_{};  // in the store, or -1
+    std::array<int, kFixedKeyCount> firstLine_{};  // in the store, or -1
+    ItemNumbers labelledItems_;  // the item numbers whose label came already
+    std::vector<int> relations_;  // the store index of each spouse or child label that counts, by item
     StringList parts_;  // each value split
-    std::string scratch_[2];
+    std::string reading_;
+    std::string postalCode_;
+    std::string streetSpaced_;  // "\n" read as a blank
+    std::string street_;
+    std::string extendedAddress_;
     std::string note_;
+    std::string convertedKey_;
+    std::string label_;
+
 
     Host& host_;
 };
