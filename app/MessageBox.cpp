@@ -23,6 +23,7 @@ Look LookOf(MessageKind kind) {
     switch (kind) {
         case MessageKind::Information: return {L"情報", IDI_ASTERISK, MB_ICONASTERISK};
         case MessageKind::Confirmation: return {L"確認", IDI_QUESTION, MB_ICONQUESTION};
+        case MessageKind::Warning: return {L"警告", IDI_EXCLAMATION, MB_ICONEXCLAMATION};
         case MessageKind::Error: break;
     }
     return {L"エラー", IDI_HAND, MB_ICONHAND};
@@ -261,8 +262,12 @@ private:
 }  // namespace
 
 int ShowMessageBox(HWND owner, MessageKind kind, std::string_view cp932Text, MessageButtons buttons) {
+    return ShowMessageBox(owner, kind, win::Cp932ToWide(cp932Text), buttons);
+}
+
+int ShowMessageBox(HWND owner, MessageKind kind, std::wstring_view text, MessageButtons buttons) {
     Box box(kind, buttons);
-    return box.Show(owner, win::Cp932ToWide(cp932Text));
+    return box.Show(owner, text);
 }
 
 }  // namespace kartovo

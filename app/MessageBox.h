@@ -18,6 +18,9 @@ namespace kartovo {
 // box that could not be created. The other visible windows of this thread
 // are disabled while it is shown. `owner` may be nullptr.
 int ShowMessageBox(HWND owner, MessageKind kind, std::string_view cp932Text, MessageButtons buttons);
+// The same for a text that CP932 cannot hold: the names in the loss report
+// keep their own characters.
+int ShowMessageBox(HWND owner, MessageKind kind, std::wstring_view text, MessageButtons buttons);
 
 // How tests and tools recognise the box and its parts. Each button's
 // control ID is its result code.

@@ -90,17 +90,17 @@ bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
 
 }  // namespace
 
-void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values) {
+Conversion StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values,
+                     const Cp932Encoder::Marker* mark) {
     const std::size_t colon = FindByte(line, ':');
     if (colon == std::string_view::npos) {
         // A line without a colon keeps all its bytes as the value: it is only
         // ever read as the related name before a relation label.
         keys.NewEntry();
-        convert.AppendTo(line, values.NewEntry());
-        return;
+        return convert.AppendTo(line, values.NewEntry(), mark);
     }
     convert.AppendTo(line.substr(0, colon), keys.NewEntry());
-    convert.AppendTo(line.substr(colon + 1), values.NewEntry());
+    return convert.AppendTo(line.substr(colon + 1), values.NewEntry(), mark);
 }
 
 bool IsEndOfCard(std::string_view line) {
@@ -129,12 +129,14 @@ void Converter::ClearContact() {
     firstLine_.fill(-1);
     labelledItems_.Clear();
     relations_.clear();
+    marks_.Clear();
 }
 
 void Converter::FindReadKeys() {
     firstLine_.fill(-1);
     labelledItems_.Clear();
     relations_.clear();
+    marks_.Clear();
     for (int i = 0; i < KeyList.Count(); ++i) {
         const std::string& key = KeyList.At(i);
         const int fixed = FixedKeyIndex(key);
@@ -157,7 +159,11 @@ void Converter::AddRelation(int label, std::string_view item) {
     }
 }
 
-void Converter::Keep(std::string_view line, Utf8ToCp932& convert) { StoreLine(line, convert, KeyList, ValueList); }
+void Converter::Keep(std::string_view line, Utf8ToCp932& convert) {
+    const Cp932Encoder::Marker* mark = ReportsLosses ? &marks_.Marker() : nullptr;
+    const Conversion conversion = StoreLine(line, convert, KeyList, ValueList, mark);
+    if (conversion != Conversion::Exact && ReportsLosses) marks_.AddValue(ValueList.Count() - 1, conversion);
+}
 
 std::string_view Converter::FirstValue(std::size_t which) const {
     const int index = firstLine_[which];
@@ -184,6 +190,33 @@ void Converter::BuildRow() {
     AppendAddress();
     AppendJointNames();
     RowText.push_back('"');
+}
+
+void Converter::ReportLosses(long long number) {
+    // The fields each value feeds, by where it stands. A value that could
+    // not be read is empty, and leaves no mark.
+    const auto fedBy = [this](auto lost) {
+        unsigned fields = 0;
+        if (lost(firstLine_[kPhoneticLastName]) || lost(firstLine_[kPhoneticFirstName])) fields |= 1u << 0;
+        if (lost(firstLine_[kName])) fields |= 1u << 1 | 1u << 2;
+        if (lost(firstLine_[kHomeAddress])) fields |= 1u << 3 | 1u << 4 | 1u << 5;
+        for (std::size_t slot = 0; slot < jointNameLines_.size(); ++slot) {
+            if (lost(jointNameLines_[slot])) fields |= 1u << (6 + slot);
+        }
+        return static_cast<std::uint16_t>(fields);
+    };
+    const std::uint16_t marked = fedBy([this](int index) { return marks_.IsMarked(index); });
+    const std::uint16_t unreadable = fedBy([this](int index) { return marks_.IsUnreadable(index); });
+    if (marked == 0 && unreadable == 0) return;
+    const bool describe = Lost.KeepsNext();
+    lostContact_.fields = marks_.TakeOut(RowText, marked, unreadable, describe ? &lostContact_ : nullptr);
+    if (lostContact_.fields == 0) return;
+    if (describe) {
+        lostContact_.number = number;
+        Lost.Add(lostContact_);
+    } else {
+        Lost.CountUnkept();
+    }
 }
 
 void Converter::AppendField(std::string_view text) {
@@ -216,6 +249,7 @@ void Converter::AppendAddress() {
     AppendFieldText(RowText, Part(4));
     AssignReplaced(streetSpaced_, Part(3), texts::kEscapedLineBreak, texts::kIdeographicSpace);
     AssignReplaced(street_, streetSpaced_, "?", texts::kFullwidthHyphen);
+    if (marks_.IsMarked(firstLine_[kHomeAddress])) marks_.RepairStreet(street_);
     AppendFieldText(RowText, street_);
     AssignReplaced(extendedAddress_, Part(2), texts::kEscapedLineBreak, texts::kIdeographicSpace);
     AppendField(extendedAddress_);
@@ -224,6 +258,7 @@ void Converter::AppendAddress() {
 void Converter::AppendJointNames() {
     // Slot 0 is the spouse, 1 to 3 the children in item order.
     std::array<std::string, 4> related;
+    jointNameLines_.fill(-1);
     std::size_t nextChild = 1;
     for (const int label : relations_) {
         const bool spouse = ValueList.At(label) == texts::kSpouseLabel;
@@ -232,12 +267,15 @@ void Converter::AppendJointNames() {
         // A label that is the contact's first line has none, and gives an
         // empty name.
         related[slot] = label > 0 ? UnescapeText(ValueList.At(label - 1)) : std::string();
+        jointNameLines_[slot] = label - 1;
         if (nextChild == related.size()) break;
     }
 
     ReadComponent(FirstValue(kNote), 1, note_);
     const bool printSpouse = MarkerSaysTrue(note_, texts::kSpouseMarker);
     const bool printChildren = MarkerSaysTrue(note_, texts::kChildrenMarker);
+    if (!printSpouse) jointNameLines_[0] = -1;
+    if (!printChildren) std::fill(jointNameLines_.begin() + 1, jointNameLines_.end(), -1);
     AppendField(printSpouse ? std::string_view(related[0]) : std::string_view());
     for (std::size_t slot = 1; slot < related.size(); ++slot) {
         AppendField(printChildren ? std::string_view(related[slot]) : std::string_view());
@@ -255,6 +293,7 @@ long long Converter::ConvertText(std::string_view source) {
 
 long long Converter::ConvertText(SourceLines& lines) {
     CsvList.Add(texts::kHeaderRow);
+    Lost.Clear();
     long long count = 0;
     Utf8ToCp932 convert;
     FindReadKeys();  // of any unfinished contact the store still holds
@@ -264,9 +303,10 @@ long long Converter::ConvertText(SourceLines& lines) {
     while (lines.Next(line)) {
         if (IsEndOfCard(line)) {
             BuildRow();  // the store's read keys are known already
+            ++count;
+            if (marks_.Any()) ReportLosses(count);
             CsvList.Add(RowText);
             ClearContact();
-            ++count;
             previousInCard = false;
             continue;
         }
@@ -314,6 +354,7 @@ void Converter::mainprocess() {
     KeyList.Clear();
     ValueList.Clear();
     CsvList.Clear();
+    Lost.Clear();
 
     if (host_.SourceFieldEmpty() || host_.DestinationFieldEmpty()) {
         host_.ShowMessage(MessageKind::Error, texts::kSpecifyFile, MessageButtons::Ok);
@@ -347,7 +388,7 @@ void Converter::mainprocess() {
     }
 
     const std::string message = std::to_string(count) + std::string(texts::kConvertedSuffix);
-    host_.ShowMessage(MessageKind::Information, message, MessageButtons::Ok);
+    host_.ShowConverted(message, Lost);
 }
 
 }  // namespace kartovo

@@ -8,6 +8,8 @@
 #include "Cp932Encoder.h"
 #include "CsvLines.h"
 #include "Host.h"
+#include "LossMarks.h"
+#include "LossReport.h"
 #include "RelationLabels.h"
 #include "SourceLines.h"
 #include "StringList.h"
@@ -21,17 +23,20 @@ public:
     explicit Converter(Host& host) : host_(host) {}
 
     // The whole run: checks the two paths, asks before overwriting, converts
-    // every contact and reports the count. Failures are thrown as Failure.
+    // every contact and reports the count and what could not be written.
+    // Failures are thrown as Failure.
     void mainprocess();
 
     // The middle of a run: the header and one row per contact of the source
-    // lines into CsvList (the store is left holding any unfinished contact).
-    // Returns the number of contacts.
+    // lines into CsvList (the store is left holding any unfinished contact),
+    // and the contacts that lost text into Lost, afresh. Returns the number
+    // of contacts.
     long long ConvertText(SourceLines& lines);
     long long ConvertText(std::string_view source);
 
     // Builds the row of the contact held in KeyList / ValueList into RowText
-    // and appends it to CsvList.
+    // and appends it to CsvList. A store filled some other way holds no
+    // source bytes, and its losses are not reported.
     void DataKiridashi();
 
     // Component n (from 1) of the value of the first stored line whose key
@@ -42,6 +47,13 @@ public:
     StringList KeyList;
     StringList ValueList;
     CsvLines CsvList;
+    // What the last run could not write. Its owner chooses how many
+    // contacts it keeps; all are counted.
+    LossReport Lost;
+    // Off, a run neither marks nor reports what was lost: the conversion
+    // as it is without the report, for checking that the report changes
+    // no byte of the CSV.
+    bool ReportsLosses = true;
 
     // The keys a row reads besides the relation labels: the reading, the
     // name, the home address and the note.
@@ -56,10 +68,14 @@ private:
     // Takes a spouse or child label at store index `label`, of item number
     // `item`, into relations_, which it keeps in item order.
     void AddRelation(int label, std::string_view item);
-    // Stores a raw line whose key a row reads.
+    // Stores a raw line whose key a row reads, with a mark for each
+    // character its value lost.
     void Keep(std::string_view line, Utf8ToCp932& convert);
     // DataKiridashi once the read keys are found.
     void BuildRow();
+    // Makes the marks of the row built "?", and reports the contact if a
+    // written field showed a loss.
+    [[gnu::cold]] void ReportLosses(long long number);
     // The value of the first stored line with fixed key `which`, or the empty text.
     std::string_view FirstValue(std::size_t which) const;
 
@@ -88,13 +104,19 @@ private:
     std::string convertedKey_;
     std::string label_;
 
+    LossMarks marks_;
+    std::array<int, 4> jointNameLines_{};  // the store index of each joint name printed, or -1
+    LostContact lostContact_;
 
     Host& host_;
 };
 
 // Splits one raw source line at its first ":" into key and value, each
-// converted from UTF-8 separately, and appends them to the store.
-void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values);
+// converted from UTF-8 separately, and appends them to the store. Tells how
+// the value came through; `mark`, if given, stands for each character the
+// value lost.
+Conversion StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values,
+                     const Cp932Encoder::Marker* mark = nullptr);
 
 // Whether the raw line, converted as a whole, is exactly "END:VCARD".
 bool IsEndOfCard(std::string_view line);

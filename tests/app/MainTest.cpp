@@ -569,9 +569,32 @@ TEST_F(WindowTest, ConvertsADroppedFile) {
     std::filesystem::copy_file(std::filesystem::path(KARTOVO_SOURCE_DIR) / "samples" / "contacts.vcf", source);
     ChooseSource(source);
     Click(form.Button1, {Answer(said, IDOK)});
-    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"5件の連絡先を変換しました"}}));
+    // The sample's 𠮷田 has no CP932 form.
+    EXPECT_EQ(said, (std::vector<Said>{{L"警告", L"5件の連絡先を変換しました\n\n1件の連絡先に、CSVに書けない文字が"
+                                                 L"ありました。その文字は「?」になっています。\n・3件目 𠮷田　健：𠮷"}}));
     EXPECT_EQ(test::ReadFile(dir / "連絡先.csv"),
               test::ReadFile(std::filesystem::path(KARTOVO_SOURCE_DIR) / "tests" / "data" / "contacts.csv"));
+}
+
+TEST_F(WindowTest, WarnsOfWhatTheCsvCouldNotShow) {
+    std::string source;
+    std::wstring listed;
+    for (int n = 1; n <= 11; ++n) {
+        source += "BEGIN:VCARD\r\nN:𠮷田;太郎;;;\r\nEND:VCARD\r\n";
+        if (n <= 10) listed += L"\n・" + std::to_wstring(n) + L"件目 𠮷田　太郎：𠮷";
+    }
+    test::WriteFile(dir / "in.vcf", source);
+    ChooseSource(dir / "in.vcf");
+    HICON icon = nullptr;
+    Click(form.Button1, {[&](HWND box) {
+              icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, kMessageBoxIconId, STM_GETICON, 0, 0));
+              Answer(said, kResultOk)(box);
+          }});
+    const std::wstring text = L"11件の連絡先を変換しました\n\n11件の連絡先に、CSVに書けない文字がありました。"
+                              L"その文字は「?」になっています。" + listed + L"\nほか1件";
+    EXPECT_EQ(said, (std::vector<Said>{{L"警告", text}}));
+    EXPECT_EQ(icon, LoadIconW(nullptr, IDI_EXCLAMATION));
+    EXPECT_EQ(form.Lost.Entries().size(), 10u);  // however many contacts lost text
 }
 
 TEST_F(WindowTest, EmptyPathsAndNoSourceYet) {
