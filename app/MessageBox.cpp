@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Clipboard.h"
 #include "MessageBoxLayout.h"
 #include "Win32.h"
 
@@ -91,6 +92,12 @@ static_assert(std::wstring_view(kClassName) == kMessageBoxClass);
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
+// Ctrl+C, and no Alt with it, in the box or one of its buttons.
+bool IsCopyKey(const MSG& message, HWND box) {
+    return message.message == WM_KEYDOWN && message.wParam == 'C' && GetKeyState(VK_CONTROL) < 0 &&
+           GetKeyState(VK_MENU) >= 0 && (message.hwnd == box || IsChild(box, message.hwnd));
+}
+
 class Box : public win::BaseWindow<Box> {
 public:
     Box(MessageKind kind, MessageButtons buttons)
@@ -103,6 +110,7 @@ public:
 
     int Show(HWND owner, std::wstring_view text) {
         try {
+            text_ = text;
             Create(owner, text);
         } catch (...) {
             return kResultCancel;  // no box could be made: as if it were closed
@@ -194,6 +202,10 @@ private:
                 End(kResultCancel);
                 break;
             }
+            if (Handle() != nullptr && IsCopyKey(message, Handle())) {
+                SendMessageW(Handle(), WM_COPY, 0, 0);
+                continue;
+            }
             if (Handle() == nullptr || !IsDialogMessageW(Handle(), &message)) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
@@ -223,9 +235,33 @@ private:
             case WM_CLOSE:  // the title bar's close button, Alt+F4
                 End(kResultCancel);
                 return 0;
+            case WM_COPY:
+                CopyToClipboard(Handle(), CopiedText());
+                return 0;
             default:
                 return Default(message, wParam, lParam);
         }
+    }
+
+    // What Windows' own boxes put on the clipboard: the caption, the text
+    // and the buttons (access keys without their "&"), between rules.
+    std::wstring CopiedText() const {
+        static constexpr std::wstring_view kRule = L"---------------------------\r\n";
+        std::wstring copied(kRule);
+        copied.append(look_.caption).append(L"\r\n").append(kRule);
+        for (const wchar_t c : text_) {
+            if (c == L'\n') copied.push_back(L'\r');
+            copied.push_back(c);
+        }
+        copied.append(L"\r\n").append(kRule);
+        for (const Choice& choice : Row()) {
+            for (const wchar_t* c = choice.caption; *c != L'\0'; ++c) {
+                if (*c != L'&') copied.push_back(*c);
+            }
+            copied.append(L"   ");
+        }
+        copied.append(L"\r\n").append(kRule);
+        return copied;
     }
 
     void OnFailure() { End(kResultCancel); }
@@ -252,6 +288,7 @@ private:
     }
 
     Look look_;
+    std::wstring text_;
     const ButtonSet& set_;
     int defaultId_;
     win::Font font_;
