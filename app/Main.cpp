@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "ErrorDisplay.h"
+#include "LossReport.h"
 #include "MessageBox.h"
 #include "ReplaceExtension.h"
 #include "Texts.h"
@@ -22,6 +23,10 @@ constexpr int kButton3 = TForm1::ControlId("Button3");
 constexpr int kButton4 = TForm1::ControlId("Button4");
 constexpr int kBitBtn1 = TForm1::ControlId("BitBtn1");
 
+// The contacts the loss report lists by name: ten lines and the rest keep
+// the box within the screen.
+constexpr std::size_t kShownLostContacts = 10;
+
 }  // namespace
 
 TForm1::TForm1()
@@ -30,7 +35,9 @@ TForm1::TForm1()
       SaveDialog1(TFileDialog::Kind::Save, L"保存先を選んで下さい", L"CSVファイル|*.csv", L"csv"),
       OpenWithShell([](HWND owner, const wchar_t* verb, const wchar_t* file, int show) {
           ShellExecuteW(owner, verb, file, nullptr, nullptr, show);
-      }) {}
+      }) {
+    Lost.KeepAtMost(kShownLostContacts);
+}
 
 TForm1::~TForm1() {
     if (Handle() != nullptr) DestroyWindow(Handle());
@@ -164,6 +171,15 @@ bool TForm1::DestinationFieldEmpty() const { return GetWindowTextLengthW(Edit2) 
 
 int TForm1::ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) {
     return ShowMessageBox(Handle(), kind, text, buttons);
+}
+
+void TForm1::ShowConverted(std::string_view countMessage, const LossReport& lost) {
+    if (lost.Count() == 0) {
+        ShowMessage(MessageKind::Information, countMessage, MessageButtons::Ok);
+        return;
+    }
+    const std::string text = Cp932ToUtf8(countMessage) + "\n\n" + LossReportText(lost, kShownLostContacts);
+    ShowMessageBox(Handle(), MessageKind::Warning, win::Utf8ToWide(text), MessageButtons::Ok);
 }
 
 int RunMessageLoop(TForm1& form) {

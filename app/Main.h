@@ -71,6 +71,9 @@ public:
     std::filesystem::path SourcePath() const override { return OpenDialog1.FileName; }
     std::filesystem::path DestinationPath() const override { return SaveDialog1.FileName; }
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
+    // The count, and below it the first contacts that lost text, in a
+    // warning box no taller than the screen.
+    void ShowConverted(std::string_view countMessage, const LossReport& lost) override;
 
 private:
     friend class win::BaseWindow<TForm1>;

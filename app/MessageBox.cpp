@@ -10,6 +10,7 @@
 #include "BaseWindow.h"
 #include "DialogKeys.h"
 #include "Handles.h"
+#include "Clipboard.h"
 #include "MessageBoxLayout.h"
 #include "WideText.h"
 
@@ -26,6 +27,7 @@ Look LookOf(MessageKind kind) {
     switch (kind) {
         case MessageKind::Information: return {L"情報", IDI_ASTERISK, MB_ICONASTERISK};
         case MessageKind::Confirmation: return {L"確認", IDI_QUESTION, MB_ICONQUESTION};
+        case MessageKind::Warning: return {L"警告", IDI_EXCLAMATION, MB_ICONEXCLAMATION};
         case MessageKind::Error: break;
     }
     return {L"エラー", IDI_HAND, MB_ICONHAND};
@@ -93,6 +95,12 @@ static_assert(std::wstring_view(kClassName) == kMessageBoxClass);
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
+// Ctrl+C, and no Alt with it, in the box or one of its buttons.
+bool IsCopyKey(const MSG& message, HWND box) {
+    return message.message == WM_KEYDOWN && message.wParam == 'C' && GetKeyState(VK_CONTROL) < 0 &&
+           GetKeyState(VK_MENU) >= 0 && (message.hwnd == box || IsChild(box, message.hwnd));
+}
+
 class Box : public win::BaseWindow<Box> {
 public:
     Box(MessageKind kind, MessageButtons buttons)
@@ -105,6 +113,7 @@ public:
 
     int Show(HWND owner, std::wstring_view text) {
         try {
+            text_ = text;
             Create(owner, text);
         } catch (...) {
             return kResultCancel;  // no box could be made: as if it were closed
@@ -196,6 +205,10 @@ private:
                 End(kResultCancel);
                 break;
             }
+            if (Handle() != nullptr && IsCopyKey(message, Handle())) {
+                SendMessageW(Handle(), WM_COPY, 0, 0);
+                continue;
+            }
             if (Handle() == nullptr || !IsDialogMessageW(Handle(), &message)) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
@@ -226,9 +239,33 @@ private:
             case WM_CLOSE:  // the title bar's close button, Alt+F4
                 End(kResultCancel);
                 return 0;
+            case WM_COPY:
+                CopyToClipboard(Handle(), CopiedText());
+                return 0;
             default:
                 return Default(message, wParam, lParam);
         }
+    }
+
+    // What Windows' own boxes put on the clipboard: the caption, the text
+    // and the buttons (access keys without their "&"), between rules.
+    std::wstring CopiedText() const {
+        static constexpr std::wstring_view kRule = L"---------------------------\r\n";
+        std::wstring copied(kRule);
+        copied.append(look_.caption).append(L"\r\n").append(kRule);
+        for (const wchar_t c : text_) {
+            if (c == L'\n') copied.push_back(L'\r');
+            copied.push_back(c);
+        }
+        copied.append(L"\r\n").append(kRule);
+        for (const Choice& choice : Row()) {
+            for (const wchar_t* c = choice.caption; *c != L'\0'; ++c) {
+                if (*c != L'&') copied.push_back(*c);
+            }
+            copied.append(L"   ");
+        }
+        copied.append(L"\r\n").append(kRule);
+        return copied;
     }
 
     void OnFailure() { End(kResultCancel); }
@@ -255,6 +292,7 @@ private:
     }
 
     Look look_;
+    std::wstring text_;
     const ButtonSet& set_;
     int defaultId_;
     win::DialogKeys dialogKeys_;
@@ -266,8 +304,12 @@ private:
 }  // namespace
 
 int ShowMessageBox(HWND owner, MessageKind kind, std::string_view cp932Text, MessageButtons buttons) {
+    return ShowMessageBox(owner, kind, win::Cp932ToWide(cp932Text), buttons);
+}
+
+int ShowMessageBox(HWND owner, MessageKind kind, std::wstring_view text, MessageButtons buttons) {
     Box box(kind, buttons);
-    return box.Show(owner, win::Cp932ToWide(cp932Text));
+    return box.Show(owner, text);
 }
 
 }  // namespace kartovo

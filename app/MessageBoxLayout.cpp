@@ -71,7 +71,10 @@ std::wstring BreakOverlongRuns(HDC dc, std::wstring_view text, int maxWidth) {
             SIZE size{};
             const int length = static_cast<int>(run.size());
             GetTextExtentExPointW(dc, run.data(), length, maxWidth, &fit, nullptr, &size);
-            fit = std::clamp(fit, 1, length);  // CP932 text has no surrogate pairs to keep together
+            fit = std::clamp(fit, 1, length);
+            // A character beyond U+FFFF, such as the 𠮷 of a name in the
+            // loss report, is two units that stay together.
+            if (fit < length && IS_HIGH_SURROGATE(run[static_cast<std::size_t>(fit) - 1])) fit += fit == 1 ? 1 : -1;
             out.append(run.substr(0, static_cast<std::size_t>(fit)));
             run.remove_prefix(static_cast<std::size_t>(fit));
             if (!run.empty()) out.append(L"\r\n");

@@ -7,6 +7,7 @@
 #include "Cp932Encoder.h"
 #include "Failure.h"
 #include "FileAccess.h"
+#include "LossReport.h"
 #include "ReplaceExtension.h"
 #include "Texts.h"
 
@@ -21,7 +22,11 @@ constexpr std::string_view kUsage =
     "変換先を省略すると、変換元の拡張子を .csv に替えた名前で保存します。\n"
     "\n"
     "  -y, --yes   変換先が既にあるとき、確認せずに上書きします\n"
-    "  -h, --help  この説明を表示します\n";
+    "  -h, --help  この説明を表示します\n"
+    "\n"
+    "シフトJIS にない文字 (絵文字、ハングルなど) は CSV で「?」になります。そのような\n"
+    "文字や読めない値があった連絡先は、何件目か・氏名・その文字を標準エラー出力に\n"
+    "一覧します。CSV は書き出されているので、終了コードは 0 です。\n";
 
 template <typename Char>
 bool Is(const std::basic_string<Char>& arg, std::string_view ascii) {
@@ -42,6 +47,9 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
         case MessageKind::Information:
             io_.out(Cp932ToUtf8(text) + "\n");
             return kResultOk;
+        case MessageKind::Warning:
+            io_.err(Cp932ToUtf8(text) + "\n");
+            return kResultOk;
         case MessageKind::Confirmation:
             break;
     }
@@ -56,6 +64,21 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
     }
     if (answer != kResultYes) succeeded_ = false;
     return answer;
+}
+
+void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport& lost) {
+    io_.out(Cp932ToUtf8(countMessage) + "\n");
+    if (lost.Count() == 0) return;
+    io_.err(LossHeading(lost.Count()) + "\n");
+    io_.err(lostLines_);
+}
+
+void ConsoleHost::ListLosses(LossReport& lost) {
+    lost.KeepAtMost(0);
+    lost.HandEachTo([this](const LostContact& contact) {
+        AppendLossLine(contact, lostLines_);
+        lostLines_ += "\n";
+    });
 }
 
 int RunConverter(const std::vector<std::filesystem::path::string_type>& args, const ConsoleHost::Io& io) {
@@ -92,6 +115,7 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, co
 
     ConsoleHost host(paths[0], std::move(destination), assumeYes, io);
     Converter converter(host);
+    host.ListLosses(converter.Lost);
     try {
         converter.mainprocess();
     } catch (...) {

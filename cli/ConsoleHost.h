@@ -30,6 +30,12 @@ public:
     std::filesystem::path SourcePath() const override { return source_; }
     std::filesystem::path DestinationPath() const override { return destination_; }
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
+    // The count on standard output, as ever; the contacts that lost text,
+    // every one of them, on standard error, which the CSV does not mix with.
+    void ShowConverted(std::string_view countMessage, const LossReport& lost) override;
+    // Takes each contact that lost text as `lost` finds it: a line of text
+    // is all the console keeps of it.
+    void ListLosses(LossReport& lost);
 
     // False once the run stopped short: an error shown or the overwrite refused.
     bool Succeeded() const { return succeeded_; }
@@ -40,6 +46,7 @@ private:
     bool assumeYes_;
     Io io_;
     bool succeeded_ = true;
+    std::string lostLines_;  // UTF-8, each ending in a line break
 };
 
 // The whole converter: parses the arguments, runs the conversion, returns the

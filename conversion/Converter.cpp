@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstdint>
 #include <optional>
 
 #include "ByteSearch.h"
@@ -37,55 +35,24 @@ void AppendFieldText(std::string& row, std::string_view text) {
     row.append(text.substr(done));
 }
 
-// The keys a row reads. Only the first line with each of them, and the line
-// just before each label line, can ever be read; the other lines of a
-// contact are not kept, so a contact of millions of lines costs no memory.
-constexpr std::string_view kReadKeys[] = {
+// The keys a row reads besides the relation labels. Only the first line with
+// each of them, each first spouse or child label line and the line just
+// before it can ever be read; the other lines of a contact are not kept, so
+// a contact of millions of lines costs no memory.
+constexpr std::string_view kFixedKeys[] = {
     "X-PHONETIC-LAST-NAME", "X-PHONETIC-FIRST-NAME", "N", "ADR;TYPE=HOME", "NOTE",
-    "item1.X-ABLabel", "item2.X-ABLabel", "item3.X-ABLabel", "item4.X-ABLabel", "item5.X-ABLabel",
-    "item6.X-ABLabel", "item7.X-ABLabel", "item8.X-ABLabel", "item9.X-ABLabel", "item10.X-ABLabel",
 };
-static_assert(std::size(kReadKeys) == Converter::kReadKeyCount);
+static_assert(std::size(kFixedKeys) == Converter::kFixedKeyCount);
 constexpr std::size_t kPhoneticLastName = 0;
 constexpr std::size_t kPhoneticFirstName = 1;
 constexpr std::size_t kName = 2;
 constexpr std::size_t kHomeAddress = 3;
 constexpr std::size_t kNote = 4;
-constexpr std::size_t kFirstLabelKey = 5;  // the relation labels follow, in item order
 
-// Which read keys have each length (bit i for kReadKeys[i]).
-constexpr std::size_t LongestReadKey() {
-    std::size_t longest = 0;
-    for (const std::string_view key : kReadKeys) longest = std::max(longest, key.size());
-    return longest;
-}
-constexpr std::size_t kLongestReadKey = LongestReadKey();
-using KeysOfLength = std::array<std::uint16_t, kLongestReadKey + 1>;
-constexpr KeysOfLength ReadKeysOfLength() {
-    KeysOfLength keys{};
-    for (std::size_t i = 0; i < std::size(kReadKeys); ++i) {
-        std::uint16_t& lengthKeys = keys[kReadKeys[i].size()];
-        lengthKeys = static_cast<std::uint16_t>(lengthKeys | 1u << i);
-    }
-    return keys;
-}
-constexpr KeysOfLength kReadKeysOfLength = ReadKeysOfLength();
-
-// The byte that sets apart the read keys of one length: the item number of
-// the labels.
-constexpr std::size_t ProbeAt(std::string_view key) { return std::min<std::size_t>(4, key.size() - 1); }
-
-// Index into kReadKeys of a converted key, or -1. Every line's key is looked
-// up, and most are refused by their length alone.
-int ReadKeyIndex(std::string_view key) {
-    if (key.size() >= kReadKeysOfLength.size()) return -1;
-    for (unsigned keys = kReadKeysOfLength[key.size()]; keys != 0; keys &= keys - 1) {
-        const int i = std::countr_zero(keys);
-        const std::string_view read = kReadKeys[i];
-        // Letters of either case differ only in bit 0x20: a quick refusal.
-        const std::size_t at = ProbeAt(read);
-        if ((read[at] | 0x20) != (key[at] | 0x20)) continue;
-        if (EqualsIgnoreCase(read, key)) return i;
+// Index into kFixedKeys of a converted key, or -1.
+int FixedKeyIndex(std::string_view key) {
+    for (std::size_t i = 0; i < std::size(kFixedKeys); ++i) {
+        if (key.size() == kFixedKeys[i].size() && EqualsIgnoreCase(key, kFixedKeys[i])) return static_cast<int>(i);
     }
     return -1;
 }
@@ -123,17 +90,17 @@ bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
 
 }  // namespace
 
-void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values) {
+Conversion StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values,
+                     const Cp932Encoder::Marker* mark) {
     const std::size_t colon = FindByte(line, ':');
     if (colon == std::string_view::npos) {
         // A line without a colon keeps all its bytes as the value: it is only
         // ever read as the related name before a relation label.
         keys.NewEntry();
-        convert.AppendTo(line, values.NewEntry());
-        return;
+        return convert.AppendTo(line, values.NewEntry(), mark);
     }
     convert.AppendTo(line.substr(0, colon), keys.NewEntry());
-    convert.AppendTo(line.substr(colon + 1), values.NewEntry());
+    return convert.AppendTo(line.substr(colon + 1), values.NewEntry(), mark);
 }
 
 bool IsEndOfCard(std::string_view line) {
@@ -156,12 +123,46 @@ bool IsEndOfCard(std::string_view line) {
     return decoded && same && matched == texts::kEndOfCard.size();
 }
 
+void Converter::ClearContact() {
+    KeyList.Clear();
+    ValueList.Clear();
+    firstLine_.fill(-1);
+    labelledItems_.Clear();
+    relations_.clear();
+    marks_.Clear();
+}
+
 void Converter::FindReadKeys() {
     firstLine_.fill(-1);
+    labelledItems_.Clear();
+    relations_.clear();
+    marks_.Clear();
     for (int i = 0; i < KeyList.Count(); ++i) {
-        const int read = ReadKeyIndex(KeyList.At(i));
-        if (read >= 0 && firstLine_[static_cast<std::size_t>(read)] < 0) firstLine_[static_cast<std::size_t>(read)] = i;
+        const std::string& key = KeyList.At(i);
+        const int fixed = FixedKeyIndex(key);
+        if (fixed >= 0) {
+            if (firstLine_[static_cast<std::size_t>(fixed)] < 0) firstLine_[static_cast<std::size_t>(fixed)] = i;
+            continue;
+        }
+        const std::string_view item = LabelItemNumber(key);
+        if (!item.empty() && labelledItems_.Insert(item) && IsRelationLabel(ValueList.At(i))) AddRelation(i, item);
     }
+}
+
+void Converter::AddRelation(int label, std::string_view item) {
+    // Labels come in the file's order, which is nearly always the items'.
+    const auto before = [&](int other) { return ItemNumberLess(item, LabelItemNumber(KeyList.At(other))); };
+    if (relations_.empty() || !before(relations_.back())) {
+        relations_.push_back(label);
+    } else {
+        relations_.insert(std::find_if(relations_.begin(), relations_.end(), before), label);
+    }
+}
+
+void Converter::Keep(std::string_view line, Utf8ToCp932& convert) {
+    const Cp932Encoder::Marker* mark = ReportsLosses ? &marks_.Marker() : nullptr;
+    const Conversion conversion = StoreLine(line, convert, KeyList, ValueList, mark);
+    if (conversion != Conversion::Exact && ReportsLosses) marks_.AddValue(ValueList.Count() - 1, conversion);
 }
 
 std::string_view Converter::FirstValue(std::size_t which) const {
@@ -178,6 +179,7 @@ std::string Converter::LoadField(std::string_view key, int n) const {
 void Converter::DataKiridashi() {
     FindReadKeys();
     BuildRow();
+    CsvList.Add(RowText);
 }
 
 void Converter::BuildRow() {
@@ -188,7 +190,33 @@ void Converter::BuildRow() {
     AppendAddress();
     AppendJointNames();
     RowText.push_back('"');
-    CsvList.Add(RowText);
+}
+
+void Converter::ReportLosses(long long number) {
+    // The fields each value feeds, by where it stands. A value that could
+    // not be read is empty, and leaves no mark.
+    const auto fedBy = [this](auto lost) {
+        unsigned fields = 0;
+        if (lost(firstLine_[kPhoneticLastName]) || lost(firstLine_[kPhoneticFirstName])) fields |= 1u << 0;
+        if (lost(firstLine_[kName])) fields |= 1u << 1 | 1u << 2;
+        if (lost(firstLine_[kHomeAddress])) fields |= 1u << 3 | 1u << 4 | 1u << 5;
+        for (std::size_t slot = 0; slot < jointNameLines_.size(); ++slot) {
+            if (lost(jointNameLines_[slot])) fields |= 1u << (6 + slot);
+        }
+        return static_cast<std::uint16_t>(fields);
+    };
+    const std::uint16_t marked = fedBy([this](int index) { return marks_.IsMarked(index); });
+    const std::uint16_t unreadable = fedBy([this](int index) { return marks_.IsUnreadable(index); });
+    if (marked == 0 && unreadable == 0) return;
+    const bool describe = Lost.KeepsNext();
+    lostContact_.fields = marks_.TakeOut(RowText, marked, unreadable, describe ? &lostContact_ : nullptr);
+    if (lostContact_.fields == 0) return;
+    if (describe) {
+        lostContact_.number = number;
+        Lost.Add(lostContact_);
+    } else {
+        Lost.CountUnkept();
+    }
 }
 
 void Converter::AppendField(std::string_view text) {
@@ -197,11 +225,11 @@ void Converter::AppendField(std::string_view text) {
 }
 
 void Converter::AppendReading() {
-    ReadComponent(FirstValue(kPhoneticLastName), 1, scratch_[0]);
-    AppendFieldText(RowText, scratch_[0]);
+    ReadComponent(FirstValue(kPhoneticLastName), 1, reading_);
+    AppendFieldText(RowText, reading_);
     AppendFieldText(RowText, texts::kIdeographicSpace);
-    ReadComponent(FirstValue(kPhoneticFirstName), 1, scratch_[0]);
-    AppendFieldText(RowText, scratch_[0]);
+    ReadComponent(FirstValue(kPhoneticFirstName), 1, reading_);
+    AppendFieldText(RowText, reading_);
 }
 
 void Converter::AppendName() {
@@ -215,50 +243,43 @@ void Converter::AppendName() {
 
 void Converter::AppendAddress() {
     SplitComponents(FirstValue(kHomeAddress), parts_);
-    AppendField(Replaced(0, Part(6), texts::kPostalMark, ""));
+    AssignReplaced(postalCode_, Part(6), texts::kPostalMark, "");
+    AppendField(postalCode_);
     AppendField(Part(5));
     AppendFieldText(RowText, Part(4));
-    AppendFieldText(RowText, Replaced(1, Replaced(0, Part(3), texts::kEscapedLineBreak, texts::kIdeographicSpace),
-                                      "?", texts::kFullwidthHyphen));
-    AppendField(Replaced(0, Part(2), texts::kEscapedLineBreak, texts::kIdeographicSpace));
+    AssignReplaced(streetSpaced_, Part(3), texts::kEscapedLineBreak, texts::kIdeographicSpace);
+    AssignReplaced(street_, streetSpaced_, "?", texts::kFullwidthHyphen);
+    if (marks_.IsMarked(firstLine_[kHomeAddress])) marks_.RepairStreet(street_);
+    AppendFieldText(RowText, street_);
+    AssignReplaced(extendedAddress_, Part(2), texts::kEscapedLineBreak, texts::kIdeographicSpace);
+    AppendField(extendedAddress_);
 }
 
 void Converter::AppendJointNames() {
     // Slot 0 is the spouse, 1 to 3 the children in item order.
     std::array<std::string, 4> related;
+    jointNameLines_.fill(-1);
     std::size_t nextChild = 1;
-    for (std::size_t which = kFirstLabelKey; which < kReadKeyCount; ++which) {
-        const int label = firstLine_[which];
-        if (label < 0) continue;
-        const std::string& text = ValueList.At(label);
-        const bool spouse = text == texts::kSpouseLabel;
-        if (!spouse && text != texts::kChildLabel) continue;
+    for (const int label : relations_) {
+        const bool spouse = ValueList.At(label) == texts::kSpouseLabel;
+        const std::size_t slot = spouse ? 0 : nextChild++;
         // The name stands on the line before its label, whole and unescaped.
         // A label that is the contact's first line has none, and gives an
         // empty name.
-        std::string name = label > 0 ? UnescapeText(ValueList.At(label - 1)) : std::string();
-        if (spouse) {
-            related[0] = std::move(name);
-        } else {
-            related[nextChild++] = std::move(name);
-            if (nextChild == related.size()) break;
-        }
+        related[slot] = label > 0 ? UnescapeText(ValueList.At(label - 1)) : std::string();
+        jointNameLines_[slot] = label - 1;
+        if (nextChild == related.size()) break;
     }
 
     ReadComponent(FirstValue(kNote), 1, note_);
-    const std::string_view note = note_;
-    const bool printSpouse = MarkerSaysTrue(note, texts::kSpouseMarker);
-    const bool printChildren = MarkerSaysTrue(note, texts::kChildrenMarker);
+    const bool printSpouse = MarkerSaysTrue(note_, texts::kSpouseMarker);
+    const bool printChildren = MarkerSaysTrue(note_, texts::kChildrenMarker);
+    if (!printSpouse) jointNameLines_[0] = -1;
+    if (!printChildren) std::fill(jointNameLines_.begin() + 1, jointNameLines_.end(), -1);
     AppendField(printSpouse ? std::string_view(related[0]) : std::string_view());
     for (std::size_t slot = 1; slot < related.size(); ++slot) {
         AppendField(printChildren ? std::string_view(related[slot]) : std::string_view());
     }
-}
-
-std::string_view Converter::Replaced(std::size_t buffer, std::string_view text, std::string_view from,
-                                     std::string_view to) {
-    AssignReplaced(scratch_[buffer], text, from, to);
-    return scratch_[buffer];
 }
 
 std::string_view Converter::Part(int n) const {
@@ -272,9 +293,9 @@ long long Converter::ConvertText(std::string_view source) {
 
 long long Converter::ConvertText(SourceLines& lines) {
     CsvList.Add(texts::kHeaderRow);
+    Lost.Clear();
     long long count = 0;
     Utf8ToCp932 convert;
-    std::string converted;
     FindReadKeys();  // of any unfinished contact the store still holds
     bool previousInCard = false;  // the line before belongs to this contact
     bool previousKept = false;
@@ -282,32 +303,45 @@ long long Converter::ConvertText(SourceLines& lines) {
     while (lines.Next(line)) {
         if (IsEndOfCard(line)) {
             BuildRow();  // the store's read keys are known already
-            KeyList.Clear();
-            ValueList.Clear();
-            firstLine_.fill(-1);
-            previousInCard = false;
             ++count;
+            if (marks_.Any()) ReportLosses(count);
+            CsvList.Add(RowText);
+            ClearContact();
+            previousInCard = false;
             continue;
         }
         const std::size_t colon = FindByte(line, ':');
         const std::string_view rawKey = colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
         std::string_view key = rawKey;  // ASCII converts to itself
         if (!IsAscii(rawKey)) {
-            converted.clear();
-            convert.AppendTo(rawKey, converted);
-            key = converted;
+            convertedKey_.clear();
+            convert.AppendTo(rawKey, convertedKey_);
+            key = convertedKey_;
         }
-        const int read = ReadKeyIndex(key);
-        const bool kept = read >= 0 && firstLine_[static_cast<std::size_t>(read)] < 0;
-        if (kept) {
-            // A label's name is the line before it, whatever that line is.
-            // Should its key be a read key, that key's first line came
-            // earlier still: the line would have been kept otherwise.
-            if (static_cast<std::size_t>(read) >= kFirstLabelKey && previousInCard && !previousKept) {
-                StoreLine(lines.Previous(), convert, KeyList, ValueList);
+        bool kept = false;
+        if (const int fixed = FixedKeyIndex(key); fixed >= 0) {
+            int& first = firstLine_[static_cast<std::size_t>(fixed)];
+            kept = first < 0;
+            if (kept) {
+                first = KeyList.Count();
+                Keep(line, convert);
             }
-            firstLine_[static_cast<std::size_t>(read)] = KeyList.Count();
-            StoreLine(line, convert, KeyList, ValueList);
+        } else if (const std::string_view item = LabelItemNumber(key); !item.empty() && labelledItems_.Insert(item)) {
+            const std::string_view rawLabel = line.substr(colon + 1);
+            std::string_view label = rawLabel;
+            if (!IsAscii(rawLabel)) {
+                label_.clear();
+                convert.AppendTo(rawLabel, label_);
+                label = label_;
+            }
+            kept = IsRelationLabel(label);
+            if (kept) {
+                // A label's name is the line before it, whatever that line
+                // is. Had it been kept, it would stand there already.
+                if (previousInCard && !previousKept) Keep(lines.Previous(), convert);
+                AddRelation(KeyList.Count(), item);
+                Keep(line, convert);
+            }
         }
         previousInCard = true;
         previousKept = kept;
@@ -320,6 +354,7 @@ void Converter::mainprocess() {
     KeyList.Clear();
     ValueList.Clear();
     CsvList.Clear();
+    Lost.Clear();
 
     if (host_.SourceFieldEmpty() || host_.DestinationFieldEmpty()) {
         host_.ShowMessage(MessageKind::Error, texts::kSpecifyFile, MessageButtons::Ok);
@@ -353,7 +388,7 @@ void Converter::mainprocess() {
     }
 
     const std::string message = std::to_string(count) + std::string(texts::kConvertedSuffix);
-    host_.ShowMessage(MessageKind::Information, message, MessageButtons::Ok);
+    host_.ShowConverted(message, Lost);
 }
 
 }  // namespace kartovo

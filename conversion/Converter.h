@@ -3,10 +3,14 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Cp932Encoder.h"
 #include "CsvLines.h"
 #include "Host.h"
+#include "LossMarks.h"
+#include "LossReport.h"
+#include "RelationLabels.h"
 #include "SourceLines.h"
 #include "StringList.h"
 
@@ -19,17 +23,20 @@ public:
     explicit Converter(Host& host) : host_(host) {}
 
     // The whole run: checks the two paths, asks before overwriting, converts
-    // every contact and reports the count. Failures are thrown as Failure.
+    // every contact and reports the count and what could not be written.
+    // Failures are thrown as Failure.
     void mainprocess();
 
     // The middle of a run: the header and one row per contact of the source
-    // lines into CsvList (the store is left holding any unfinished contact).
-    // Returns the number of contacts.
+    // lines into CsvList (the store is left holding any unfinished contact),
+    // and the contacts that lost text into Lost, afresh. Returns the number
+    // of contacts.
     long long ConvertText(SourceLines& lines);
     long long ConvertText(std::string_view source);
 
     // Builds the row of the contact held in KeyList / ValueList into RowText
-    // and appends it to CsvList.
+    // and appends it to CsvList. A store filled some other way holds no
+    // source bytes, and its losses are not reported.
     void DataKiridashi();
 
     // Component n (from 1) of the value of the first stored line whose key
@@ -40,18 +47,36 @@ public:
     StringList KeyList;
     StringList ValueList;
     CsvLines CsvList;
+    // What the last run could not write. Its owner chooses how many
+    // contacts it keeps; all are counted.
+    LossReport Lost;
+    // Off, a run neither marks nor reports what was lost: the conversion
+    // as it is without the report, for checking that the report changes
+    // no byte of the CSV.
+    bool ReportsLosses = true;
 
-    // The keys a row reads: the reading, the name, the home address, the
-    // note, and ten relation labels.
-    static constexpr std::size_t kReadKeyCount = 15;
+    // The keys a row reads besides the relation labels: the reading, the
+    // name, the home address and the note.
+    static constexpr std::size_t kFixedKeyCount = 5;
 
 private:
-    // Finds the first stored line of each key a row reads, in one pass over
-    // the store.
+    // Forgets the contact whose row was built, for the next one.
+    void ClearContact();
+    // Finds the first stored line of each key a row reads, and the relation
+    // labels, in one pass over the store.
     void FindReadKeys();
+    // Takes a spouse or child label at store index `label`, of item number
+    // `item`, into relations_, which it keeps in item order.
+    void AddRelation(int label, std::string_view item);
+    // Stores a raw line whose key a row reads, with a mark for each
+    // character its value lost.
+    void Keep(std::string_view line, Utf8ToCp932& convert);
     // DataKiridashi once the read keys are found.
     void BuildRow();
-    // The value of the first stored line with read key `which`, or the empty text.
+    // Makes the marks of the row built "?", and reports the contact if a
+    // written field showed a loss.
+    [[gnu::cold]] void ReportLosses(long long number);
+    // The value of the first stored line with fixed key `which`, or the empty text.
     std::string_view FirstValue(std::size_t which) const;
 
     // The row's steps, left to right.
@@ -63,22 +88,35 @@ private:
     void AppendField(std::string_view text);
     // Component n (from 1) of the value last split into parts_, or the empty text.
     std::string_view Part(int n) const;
-    // `text` with every `from` replaced, in scratch buffer 0 or 1.
-    std::string_view Replaced(std::size_t buffer, std::string_view text, std::string_view from, std::string_view to);
 
     // Reused for every contact: a million contacts would otherwise cost
     // millions of allocations, which are slow on Windows.
-    std::array<int, kReadKeyCount> firstLine_{};  // in the store, or -1
+    std::array<int, kFixedKeyCount> firstLine_{};  // in the store, or -1
+    ItemNumbers labelledItems_;  // the item numbers whose label came already
+    std::vector<int> relations_;  // the store index of each spouse or child label that counts, by item
     StringList parts_;  // each value split
-    std::string scratch_[2];
+    std::string reading_;
+    std::string postalCode_;
+    std::string streetSpaced_;  // "\n" read as a blank
+    std::string street_;
+    std::string extendedAddress_;
     std::string note_;
+    std::string convertedKey_;
+    std::string label_;
+
+    LossMarks marks_;
+    std::array<int, 4> jointNameLines_{};  // the store index of each joint name printed, or -1
+    LostContact lostContact_;
 
     Host& host_;
 };
 
 // Splits one raw source line at its first ":" into key and value, each
-// converted from UTF-8 separately, and appends them to the store.
-void StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values);
+// converted from UTF-8 separately, and appends them to the store. Tells how
+// the value came through; `mark`, if given, stands for each character the
+// value lost.
+Conversion StoreLine(std::string_view line, Utf8ToCp932& convert, StringList& keys, StringList& values,
+                     const Cp932Encoder::Marker* mark = nullptr);
 
 // Whether the raw line, converted as a whole, is exactly "END:VCARD".
 bool IsEndOfCard(std::string_view line);

@@ -5,7 +5,9 @@
 
 namespace kartovo {
 
-enum class MessageKind { Error, Information, Confirmation };
+class LossReport;
+
+enum class MessageKind { Error, Information, Confirmation, Warning };
 enum class MessageButtons { Ok, YesNo };
 
 // Result codes of the message box buttons.
@@ -25,6 +27,10 @@ public:
     virtual std::filesystem::path DestinationPath() const = 0;
     // Shows a modal message (CP932 text) and returns the result code.
     virtual int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) = 0;
+    // Tells how a run that wrote its CSV ended: the count message (CP932
+    // text) and the contacts that lost text, if any. With none lost, the
+    // count message shows alone, as information.
+    virtual void ShowConverted(std::string_view countMessage, const LossReport& lost) = 0;
 };
 
 }  // namespace kartovo

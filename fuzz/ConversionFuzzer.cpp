@@ -126,11 +126,47 @@ std::string Convert(Converter& converter, std::string_view input, long long& cou
     return converter.CsvList.Text();
 }
 
+// Whether the bytes may hold a longer form that spells "?" (C0 BF and the
+// like), which the CSV shows as "?" though nothing was lost.
+bool MaySpellQuestionMarkLong(std::string_view bytes) {
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const auto next = static_cast<unsigned char>(bytes[i + 1]);
+        if ((b == 0x80 || b == 0xC0) && next == 0xBF) return true;
+        if ((b == 0xA0 || b == 0xB0 || b == 0xE0) && next == 0x80 && i + 2 < bytes.size() &&
+            static_cast<unsigned char>(bytes[i + 2]) == 0xBF) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Loss {
+    long long number;
+    unsigned fields;
+    std::string characters;
+    bool operator==(const Loss&) const = default;
+};
+
+std::vector<Loss> LossesOf(const Converter& converter) {
+    std::vector<Loss> losses;
+    for (const kartovo::LostContact& c : converter.Lost.Entries()) losses.push_back({c.number, c.fields, c.characters});
+    return losses;
+}
+
 // One for the whole session, as a window keeps one for all its runs: each
 // input also checks that nothing of the one before lingers.
 Converter& SessionConverter() {
     static kartovo::test::NoHost host;
     static Converter converter(host);
+    return converter;
+}
+
+// The conversion without the report, which must write the same CSV.
+Converter& PlainConverter() {
+    static kartovo::test::NoHost host;
+    static Converter converter(host);
+    converter.ReportsLosses = false;
     return converter;
 }
 
@@ -167,11 +203,52 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(converter.CsvList.Count() == count + 1);
     FUZZ_CHECK(count == CountEndLines(sourceLines));
 
+    // The report changes no byte of the CSV.
+    long long plainCount = 0;
+    FUZZ_CHECK(Convert(PlainConverter(), input, plainCount) == csv);
+    FUZZ_CHECK(plainCount == count && PlainConverter().Lost.Count() == 0);
+
+    // The report counts each contact once, in file order, and keeps them all.
+    const std::vector<Loss> losses = LossesOf(converter);
+    FUZZ_CHECK(converter.Lost.Count() == static_cast<long long>(losses.size()));
+    for (std::size_t i = 0; i < losses.size(); ++i) {
+        FUZZ_CHECK(losses[i].number >= 1 && losses[i].number <= count);
+        FUZZ_CHECK(i == 0 || losses[i].number > losses[i - 1].number);
+        FUZZ_CHECK(losses[i].fields != 0 && losses[i].fields < 1u << 10 && !losses[i].characters.empty());
+    }
+
+    // A "?" of the source is no loss: made a "Q", it changes nothing in the
+    // report. Then every "?" in the CSV is a lost character, so a field
+    // holds one exactly where the report marks it, but for a value that
+    // could not be read, which leaves the field empty instead.
+    std::string questionless(input);
+    std::replace(questionless.begin(), questionless.end(), '?', 'Q');
+    long long same = 0;
+    const std::string marked = Convert(converter, questionless, same);
+    FUZZ_CHECK(LossesOf(converter) == losses);
+    std::vector<Record> markedRecords;
+    FUZZ_CHECK(ReadCsv(marked, markedRecords) && markedRecords.size() == records.size());
+    const bool longQuestionMarks = MaySpellQuestionMarkLong(questionless);
+    auto loss = losses.begin();
+    for (std::size_t row = 1; row < markedRecords.size(); ++row) {
+        const bool reported = loss != losses.end() && loss->number == static_cast<long long>(row);
+        const unsigned fields = reported ? loss->fields : 0;
+        const bool unreadable = reported && loss->characters.find("（読めない値）") != std::string::npos;
+        for (std::size_t field = 0; field < 10; ++field) {
+            const bool shows = markedRecords[row][field].find('?') != std::string::npos;
+            const bool marks = (fields >> field & 1) != 0;
+            if (shows && !longQuestionMarks) FUZZ_CHECK(marks);
+            if (marks && !unreadable) FUZZ_CHECK(shows);
+        }
+        if (reported) ++loss;
+    }
+
     // Read in pieces, with a buffer that must move and grow on the way, the
-    // same text gives the same CSV.
+    // same text gives the same CSV and the same report.
     long long again = 0;
     const std::size_t piece = size == 0 ? 1 : 1 + data[0] % 7;
     FUZZ_CHECK(Convert(converter, input, again, piece) == csv);
     FUZZ_CHECK(again == count);
+    FUZZ_CHECK(LossesOf(converter) == losses);
     return 0;
 }

@@ -4,6 +4,7 @@
 // checks below watch for well-formed text, one character per unit, and the
 // two ways into the encoder, and the decoder's two forms, agreeing.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,7 +38,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::u16string units;
     const bool decoded = kartovo::DecodeUtf8(input, units);
-    const std::string cp932 = convert(input);
+    std::string cp932;
+    const kartovo::Conversion conversion = convert.AppendTo(input, cp932);
+
+    // The loss report's conversion hands on exactly the characters written
+    // as "?", with the same outcome.
+    std::string marked;
+    std::size_t substituted = 0;
+    const kartovo::Conversion marking = encoder.AppendUtf8(input, marked, [&](char32_t) {
+        ++substituted;
+        return std::string_view("?");
+    });
+    FUZZ_CHECK(marking == conversion && marked == cp932);
+    FUZZ_CHECK((conversion == kartovo::Conversion::Undecodable) == !decoded);
+    // A text that fails to decode may have handed some on before it did.
+    if (decoded) {
+        FUZZ_CHECK((conversion == kartovo::Conversion::Substituted) == (substituted > 0));
+        FUZZ_CHECK(substituted <= static_cast<std::size_t>(std::count(cp932.begin(), cp932.end(), '?')));
+    }
 
     FUZZ_CHECK(units.size() <= input.size());
     if (!decoded) {

@@ -41,13 +41,19 @@ std::u16string Cp932ToUtf16(std::string_view cp932) {
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
+    std::string text;
+    AppendCp932AsUtf8(cp932, text);
+    return text;
+}
+
+void AppendCp932AsUtf8(std::string_view cp932, std::string& text) {
     // Each unit takes at most three UTF-8 bytes, and a byte gives at most
     // one unit. No table cell is a surrogate, so units convert one by one.
-    std::string text(cp932.size() * 3, '\0');
-    char* out = text.data();
+    const std::size_t start = text.size();
+    text.resize(start + cp932.size() * 3);
+    char* out = text.data() + start;
     DecodeCp932(cp932, [&out](char16_t unit) { out = WriteUtf8(unit, out); });
     text.resize(static_cast<std::size_t>(out - text.data()));
-    return text;
 }
 
 }  // namespace kartovo

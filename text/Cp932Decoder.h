@@ -17,5 +17,6 @@ std::u16string Cp932ToUtf16(std::string_view cp932);
 
 // The same, as UTF-8, for consoles, logs and tests.
 std::string Cp932ToUtf8(std::string_view cp932);
+void AppendCp932AsUtf8(std::string_view cp932, std::string& utf8);
 
 }  // namespace kartovo

@@ -3,8 +3,10 @@
 #include "Cp932Tables.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace kartovo {
 namespace {
@@ -58,62 +60,89 @@ constexpr EncodeTable BuildEncodeTable() {
 
 constexpr EncodeTable kTable = BuildEncodeTable();
 
+constexpr bool WritesLeadByte(unsigned char lead) {
+    for (const auto& page : kTable.cells) {
+        for (const std::uint16_t code : page) {
+            if (code >> 8 == lead) return true;
+        }
+    }
+    return false;
+}
+static_assert(!WritesLeadByte(kUnassignedLeadBytes[0]) && !WritesLeadByte(kUnassignedLeadBytes[1]));
+
+// The CP932 form of a unit that is neither ASCII nor a surrogate half: one
+// byte below 0x100, else lead and trail byte; "?" when it has none.
+std::uint16_t CodeOf(char16_t unit) { return kTable.cells[kTable.page[unit >> 8]][unit & 0xFF]; }
+
 // Writes the CP932 form of units, one at a time, through a pointer into
-// storage with room for two bytes a unit. The table holds "?" for both
-// surrogate halves; the low half of a pair writes nothing, so the pair
-// leaves a single "?".
+// storage with room for two bytes a unit. A character without a CP932 form
+// leaves "?", or the mark that `mark` gives for it, of at most two bytes: no
+// such character takes fewer than two bytes of UTF-8, or fewer than one
+// unit. A surrogate pair is one such character, and so is a lone half.
 class UnitWriter {
 public:
-    explicit UnitWriter(char* out) : out_(out) {}
+    UnitWriter(char* out, const Cp932Encoder::Marker* mark) : out_(out), mark_(mark) {}
 
     void operator()(char16_t unit) {
+        if (highSurrogate_ != 0) {
+            const char16_t high = std::exchange(highSurrogate_, u'\0');
+            if ((unit & 0xFC00) == 0xDC00) return Lost(0x10000 + ((char32_t{high} - 0xD800) << 10) + (unit - 0xDC00));
+            Lost(high);
+        }
         if (unit < 0x80) {
             *out_++ = static_cast<char>(unit);
-            afterHighSurrogate_ = false;
-            return;
+        } else if ((unit & 0xFC00) == 0xD800) {
+            highSurrogate_ = unit;
+        } else {
+            Write(unit);
         }
-        const bool pairEnd = afterHighSurrogate_ && (unit & 0xFC00) == 0xDC00;
-        afterHighSurrogate_ = (unit & 0xFC00) == 0xD800;
-        if (pairEnd) return;
-        Write(unit);
     }
     // A unit that is neither ASCII nor a surrogate half.
     void Write(char16_t unit) {
-        const std::uint16_t code = kTable.cells[kTable.page[unit >> 8]][unit & 0xFF];
-        if (code > 0xFF) *out_++ = static_cast<char>(code >> 8);
+        const std::uint16_t code = CodeOf(unit);
+        if (code > 0xFF) {
+            *out_++ = static_cast<char>(code >> 8);
+        } else if (code == '?') {
+            // No unit but "?" itself, which is ASCII, has the form "?". Kanji
+            // and kana take two bytes, and never come this way.
+            return Lost(unit);
+        }
         *out_++ = static_cast<char>(code & 0xFF);
     }
     void WriteAscii(unsigned char b) { *out_++ = static_cast<char>(b); }
-    char* end() const { return out_; }
+    // Ends the text, where a high surrogate half stands alone; returns the
+    // end of what was written.
+    char* Finish() {
+        if (highSurrogate_ != 0) Lost(std::exchange(highSurrogate_, u'\0'));
+        return out_;
+    }
+    bool Substituted() const { return substituted_; }
 
 private:
+    void Lost(char32_t c) {
+        substituted_ = true;
+        if (mark_ == nullptr) {
+            *out_++ = '?';
+            return;
+        }
+        const std::string_view bytes = (*mark_)(c);
+        std::memcpy(out_, bytes.data(), std::min<std::size_t>(bytes.size(), 2));
+        out_ += std::min<std::size_t>(bytes.size(), 2);
+    }
+
     char* out_;
-    bool afterHighSurrogate_ = false;
+    const Cp932Encoder::Marker* mark_;
+    char16_t highSurrogate_ = u'\0';  // waiting for its low half
+    bool substituted_ = false;
 };
 
-}  // namespace
-
-char16_t MapJisFormToCp932Form(char16_t unit) {
-    for (const JisForm& form : kJisForms) {
-        if (form.jis == unit) return form.twin;
-    }
-    return unit;
-}
-
-void Cp932Encoder::Append(std::u16string_view units, std::string& out) const {
-    const std::size_t start = out.size();
-    out.resize(start + units.size() * 2);
-    UnitWriter writer(out.data() + start);
-    for (char16_t unit : units) writer(unit);
-    out.resize(static_cast<std::size_t>(writer.end() - out.data()));
-}
-
-bool Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out) const {
+// UTF-8 to CP932 into `out`, "?" or the mark for what has no CP932 form.
+Conversion AppendUtf8To(std::string_view utf8, std::string& out, const Cp932Encoder::Marker* mark) {
     // No unit takes fewer bytes than it gives, so the UTF-8 length bounds
     // the result; decoding feeds the writer directly, with no unit buffer.
     const std::size_t start = out.size();
     out.resize(start + utf8.size());
-    UnitWriter writer(out.data() + start);
+    UnitWriter writer(out.data() + start, mark);
     // Japanese text is nearly all ASCII and three-byte forms: those go
     // straight to the table here. At anything else, a surrogate half
     // included, the general decoder takes over; no unit before it was a
@@ -127,17 +156,43 @@ bool Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out) const {
             ++i;
             continue;
         }
-        if ((lead & 0xF0) != 0xE0 || utf8.size() - i < 3 || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) {
+        if ((lead & 0xF0) != 0xE0 || utf8.size() - i < 3 || !IsUtf8Follow(p[i + 1]) || !IsUtf8Follow(p[i + 2])) {
             break;
         }
-        const auto unit = static_cast<char16_t>((lead & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F));
+        const char16_t unit = ThreeByteUnit(p + i);
         if ((unit & 0xF800) == 0xD800) break;
         writer.Write(unit);
         i += 3;
     }
     const bool decoded = DecodeUtf8(utf8.substr(i), writer);
-    out.resize(decoded ? static_cast<std::size_t>(writer.end() - out.data()) : start);
-    return decoded;
+    out.resize(decoded ? static_cast<std::size_t>(writer.Finish() - out.data()) : start);
+    if (!decoded) return Conversion::Undecodable;
+    return writer.Substituted() ? Conversion::Substituted : Conversion::Exact;
+}
+
+}  // namespace
+
+char16_t MapJisFormToCp932Form(char16_t unit) {
+    for (const JisForm& form : kJisForms) {
+        if (form.jis == unit) return form.twin;
+    }
+    return unit;
+}
+
+void Cp932Encoder::Append(std::u16string_view units, std::string& out) const {
+    const std::size_t start = out.size();
+    out.resize(start + units.size() * 2);
+    UnitWriter writer(out.data() + start, nullptr);
+    for (char16_t unit : units) writer(unit);
+    out.resize(static_cast<std::size_t>(writer.Finish() - out.data()));
+}
+
+Conversion Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out) const {
+    return AppendUtf8To(utf8, out, nullptr);
+}
+
+Conversion Cp932Encoder::AppendUtf8(std::string_view utf8, std::string& out, const Marker& mark) const {
+    return AppendUtf8To(utf8, out, &mark);
 }
 
 std::string Utf8ToCp932::operator()(std::string_view utf8) const {
@@ -146,13 +201,13 @@ std::string Utf8ToCp932::operator()(std::string_view utf8) const {
     return out;
 }
 
-void Utf8ToCp932::AppendTo(std::string_view utf8, std::string& out) const {
+Conversion Utf8ToCp932::AppendTo(std::string_view utf8, std::string& out, const Cp932Encoder::Marker* mark) const {
     // ASCII is the same in both encodings, and most keys are nothing else.
     if (IsAscii(utf8)) {
         out.append(utf8);
-    } else {
-        Cp932Encoder().AppendUtf8(utf8, out);
+        return Conversion::Exact;
     }
+    return AppendUtf8To(utf8, out, mark);
 }
 
 bool IsAscii(std::string_view bytes) {

@@ -10,6 +10,57 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
+struct Range {
+    char32_t first;
+    char32_t last;
+};
+
+// In order. Blocks of combining marks are taken whole: a mark alone shows,
+// at most, over whatever stands before it.
+constexpr Range kInvisible[] = {
+    {0x0000, 0x001F}, {0x007F, 0x00A0}, {0x00AD, 0x00AD}, {0x0300, 0x036F}, {0x061C, 0x061C},
+    {0x115F, 0x1160}, {0x17B4, 0x17B5}, {0x180B, 0x180F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF},
+    {0x2000, 0x200F}, {0x2028, 0x202F}, {0x205F, 0x206F}, {0x20D0, 0x20FF}, {0x3099, 0x309A},
+    {0x3164, 0x3164}, {0xD800, 0xF8FF}, {0xFDD0, 0xFDEF}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F},
+    {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFFB}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+    {0xE0000, 0xE0FFF}, {0xF0000, 0x10FFFF},
+};
+
+}  // namespace
+
+bool IsInvisible(char32_t c) {
+    if ((c & 0xFFFE) == 0xFFFE || c > 0x10FFFF) return true;  // the last two of every plane, and beyond
+    for (const Range& range : kInvisible) {
+        if (c < range.first) return false;
+        if (c <= range.last) return true;
+    }
+    return false;
+}
+
+void AppendUtf8(char32_t c, std::string& out) {
+    if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) c = kReplacement;
+    char bytes[4];
+    std::size_t n = 0;
+    if (c < 0x80) {
+        bytes[n++] = static_cast<char>(c);
+    } else if (c < 0x800) {
+        bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    out.append(bytes, n);
+}
+
+namespace {
+
 // The code point of the well-formed character at `i`, and its length; or
 // the replacement character for one byte.
 char32_t DecodeOne(std::string_view utf8, std::size_t i, std::size_t& length) {

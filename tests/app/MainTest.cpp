@@ -577,9 +577,76 @@ TEST_F(WindowTest, ConvertsADroppedFile) {
     std::filesystem::copy_file(std::filesystem::path(KARTOVO_SOURCE_DIR) / "samples" / "contacts.vcf", source);
     ChooseSource(source);
     Click(form.Button1, {Answer(said, IDOK)});
-    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"5件の連絡先を変換しました"}}));
+    // The sample's 𠮷田 has no CP932 form.
+    EXPECT_EQ(said, (std::vector<Said>{{L"警告", L"5件の連絡先を変換しました\n\n1件の連絡先に、CSVに書けない文字が"
+                                                 L"ありました。その文字は「?」になっています。\n・3件目 𠮷田　健：𠮷"}}));
     EXPECT_EQ(test::ReadFile(dir / "連絡先.csv"),
               test::ReadFile(std::filesystem::path(KARTOVO_SOURCE_DIR) / "tests" / "data" / "contacts.csv"));
+}
+
+// Ctrl held down for this thread, as GetKeyState sees it, while this lives.
+class ControlKeyDown {
+public:
+    ControlKeyDown() {
+        GetKeyboardState(saved_);
+        BYTE keys[256];
+        std::copy(std::begin(saved_), std::end(saved_), keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+    }
+    ~ControlKeyDown() { SetKeyboardState(saved_); }
+    ControlKeyDown(const ControlKeyDown&) = delete;
+    ControlKeyDown& operator=(const ControlKeyDown&) = delete;
+
+private:
+    BYTE saved_[256] = {};
+};
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return L"(the clipboard could not be opened)";
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = units;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+TEST_F(WindowTest, WarnsOfWhatTheCsvCouldNotShowAndCopiesIt) {
+    std::string source;
+    std::wstring listed;
+    for (int n = 1; n <= 11; ++n) {
+        source += "BEGIN:VCARD\r\nN:𠮷田;太郎;;;\r\nEND:VCARD\r\n";
+        if (n <= 10) listed += L"\n・" + std::to_wstring(n) + L"件目 𠮷田　太郎：𠮷";
+    }
+    test::WriteFile(dir / "in.vcf", source);
+    ChooseSource(dir / "in.vcf");
+    // Nothing of an earlier run's copy may pass for this one's.
+    ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard());
+    HICON icon = nullptr;
+    {
+        const ControlKeyDown control;
+        Click(form.Button1, {[&](HWND box) {
+                  icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, kMessageBoxIconId, STM_GETICON, 0, 0));
+                  // Ctrl+C, as the keyboard sends it, before the click that closes the box.
+                  PostMessageW(GetFocus(), WM_KEYDOWN, 'C', 0);
+                  Answer(said, kResultOk)(box);
+              }});
+    }
+    const std::wstring text = L"11件の連絡先を変換しました\n\n11件の連絡先に、CSVに書けない文字がありました。"
+                              L"その文字は「?」になっています。" + listed + L"\nほか1件";
+    EXPECT_EQ(said, (std::vector<Said>{{L"警告", text}}));
+    EXPECT_EQ(icon, LoadIconW(nullptr, IDI_EXCLAMATION));
+    EXPECT_EQ(form.Lost.Entries().size(), 10u);  // however many contacts lost text
+    std::wstring copied = text;
+    for (std::size_t at = copied.find(L'\n'); at != std::wstring::npos; at = copied.find(L'\n', at + 2)) {
+        copied.insert(at, 1, L'\r');
+    }
+    const std::wstring rule = L"---------------------------\r\n";
+    EXPECT_EQ(ClipboardText(), rule + L"警告\r\n" + rule + copied + L"\r\n" + rule + L"OK   \r\n" + rule);
 }
 
 TEST_F(WindowTest, EmptyPathsAndNoSourceYet) {

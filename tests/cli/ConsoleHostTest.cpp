@@ -75,6 +75,20 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
     EXPECT_EQ(console.err, "");
     EXPECT_EQ(Cp932ToUtf8(test::ReadFile(dir / "連絡先.csv").substr(85)),
               "\"　\",\"山田　太郎\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
+
+    // What the CSV could not show goes to standard error, every contact of
+    // it; the CSV is written all the same.
+    std::string source;
+    std::string listed;
+    for (int n = 1; n <= 11; ++n) {
+        source += "BEGIN:VCARD\r\nN:𠮷田;太郎;;;\r\nEND:VCARD\r\n";
+        listed += "\n・" + std::to_string(n) + "件目 𠮷田　太郎：𠮷";
+    }
+    test::WriteFile(dir / "連絡先.vcf", source);
+    FakeConsole lost;
+    EXPECT_EQ(RunConverter(ArgsOf({"--yes", dir / "連絡先.vcf"}), lost.Io()), 0);
+    EXPECT_EQ(lost.out, "11件の連絡先を変換しました\n");
+    EXPECT_EQ(lost.err, "11件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。" + listed + "\n");
 }
 
 TEST(RunConverter, OverwriteQuestion) {

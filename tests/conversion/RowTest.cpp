@@ -3,6 +3,7 @@
 #include "Converter.h"
 #include "Failure.h"
 #include "TestSupport.h"
+#include "Texts.h"
 
 namespace kartovo {
 namespace {
@@ -14,18 +15,26 @@ using test::NoHost;
 using Card = std::vector<std::pair<std::string, std::string>>;
 
 // Builds the row of a contact whose stored lines (UTF-8 here) are `card`,
-// followed by END:VCARD as the builder always sees it.
+// followed by END:VCARD as the builder always sees it. The same lines read
+// from a file, which keeps only those a row reads, must give the same row.
 std::string RowOf(const Card& card) {
     NoHost host;
     Converter converter(host);
+    std::string file;
     for (const auto& [key, value] : card) {
         converter.KeyList.Add(Sjis(key));
         converter.ValueList.Add(Sjis(value));
+        file += key + ":" + value + "\r\n";
     }
     converter.KeyList.Add("END");
     converter.ValueList.Add("VCARD");
     converter.DataKiridashi();
     EXPECT_EQ(converter.CsvList.Text(), converter.RowText + "\r\n");  // what the file receives
+
+    Converter reader(host);
+    EXPECT_EQ(reader.ConvertText(file + "END:VCARD\r\n"), 1);
+    EXPECT_EQ(Cp932ToUtf8(reader.CsvList.Text()), Cp932ToUtf8(std::string(texts::kHeaderRow) + "\r\n" + converter.RowText + "\r\n"))
+        << "read from a file";
     return Cp932ToUtf8(converter.RowText);
 }
 
@@ -201,7 +210,20 @@ TEST(DataKiridashi, RelationScan) {
         {{{"item2.X-ABRELATEDNAMES", "s2"}, {"item2.X-ABLabel", "_$!<Spouse>!$_"},
           {"item1.X-ABRELATEDNAMES", "s1"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}},
          "\"s2\",\"\",\"\",\"\""},
-        {{{"item11.X-ABRELATEDNAMES", "s"}, {"item11.X-ABLabel", "_$!<Spouse>!$_"}}, "\"\",\"\",\"\",\"\""},
+        // Google numbers the items across every custom label, so relations
+        // stand past item 10; item numbers count as numbers, without limit.
+        {{{"item11.X-ABRELATEDNAMES", "s"}, {"item11.X-ABLabel", "_$!<Spouse>!$_"}}, "\"s\",\"\",\"\",\"\""},
+        {{{"item38.X-ABRELATEDNAMES", "c38"}, {"item38.X-ABLabel", "_$!<Child>!$_"},
+          {"item12345678901234567890123.X-ABRELATEDNAMES", "c4"},
+          {"item12345678901234567890123.X-ABLabel", "_$!<Child>!$_"},
+          {"item100.X-ABRELATEDNAMES", "c100"}, {"item100.X-ABLabel", "_$!<Child>!$_"},
+          {"item9.X-ABRELATEDNAMES", "c9"}, {"item9.X-ABLabel", "_$!<Child>!$_"},
+          {"item11.X-ABRELATEDNAMES", "s"}, {"item11.X-ABLabel", "_$!<Spouse>!$_"}},
+         "\"s\",\"c9\",\"c38\",\"c100\""},
+        {{{"item011.X-ABRELATEDNAMES", "s"}, {"item011.X-ABLabel", "_$!<Spouse>!$_"}}, "\"\",\"\",\"\",\"\""},
+        {{{"item70.X-ABRELATEDNAMES", "a"}, {"item70.X-ABLabel", "_$!<Mother>!$_"},
+          {"item70.X-ABRELATEDNAMES", "b"}, {"Item70.x-ablabel", "_$!<Spouse>!$_"}},
+         "\"\",\"\",\"\",\"\""},
         {{{"item10.X-ABRELATEDNAMES", "s"}, {"ITEM10.x-ablabel", "_$!<Spouse>!$_"}}, "\"s\",\"\",\"\",\"\""},
         {{{"item1.X-ABRELATEDNAMES", "s"}, {"item1.X-ABLabel", "_$!<spouse>!$_"}}, "\"\",\"\",\"\",\"\""},
         {{{"item1.X-ABRELATEDNAMES", "母"}, {"item1.X-ABLabel", "_$!<Mother>!$_"}}, "\"\",\"\",\"\",\"\""},

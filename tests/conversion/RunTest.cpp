@@ -2,6 +2,7 @@
 
 #include "Converter.h"
 #include "Failure.h"
+#include "LossReport.h"
 #include "ScriptedHost.h"
 #include "TestSupport.h"
 
@@ -54,6 +55,7 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
         std::string source;
         std::string rows;
         int count;
+        MessageKind kind = MessageKind::Information;  // a warning when the CSV lost text
     };
     const Case cases[] = {
         {"", "", 0},
@@ -66,8 +68,8 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
         {"BEGIN:VCARD\r\nEND:VCARD \r\nEND:VCARD\r\n", kEmptyRow, 1},
         // A three-byte form whose third byte follows nothing is no UTF-8:
         // the whole value goes, and no kanji is made up from it.
-        {"N:\xE5\xB1\x41;x\r\nEND:VCARD\r\n", kEmptyRow, 1},
-        {"N:\xE5\xB1\xC0;x\r\nEND:VCARD\r\n", kEmptyRow, 1},
+        {"N:\xE5\xB1\x41;x\r\nEND:VCARD\r\n", kEmptyRow, 1, MessageKind::Warning},
+        {"N:\xE5\xB1\xC0;x\r\nEND:VCARD\r\n", kEmptyRow, 1, MessageKind::Warning},
         // A CSV of several blocks, written out as it grows, arrives whole and in order.
         {Repeated("N:a;b;;;\r\nEND:VCARD\r\nN:c;d;;;\r\nEND:VCARD\r\n", 30000),
          Repeated("\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
@@ -83,10 +85,82 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
         host.shown.clear();
         EXPECT_EQ(Run(), "");
         EXPECT_TRUE(test::SameLines(Output(), kHeader + c.rows)) << c.source.substr(0, 200);
-        EXPECT_EQ(ShownTexts(), std::vector<std::string>{std::to_string(c.count) + "件の連絡先を変換しました"});
-        EXPECT_EQ(host.shown.back().kind, MessageKind::Information);
+        const std::vector<std::string> shown = ShownTexts();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].substr(0, shown[0].find('\n')), std::to_string(c.count) + "件の連絡先を変換しました");
+        EXPECT_EQ(host.shown.back().kind, c.kind);
         EXPECT_EQ(host.shown.back().buttons, MessageButtons::Ok);
     }
+}
+
+// Each contact a file of its own lines; the report lists those whose
+// written fields show a loss, in file order.
+TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
+    const std::string unreadable = "本町" + test::Bytes({0xE5, 0xB1, 0x41});
+    const std::string spouse = "item1.X-ABRELATEDNAMES:花子😀\r\nitem1.X-ABLabel:_$!<Spouse>!$_";
+    struct Case {
+        std::string lines;
+        std::string reported;  // after "・{n}件目 "; empty when nothing shows
+        unsigned fields;
+    };
+    const Case cases[] = {
+        {"N:𠮷田;太郎;;;", "𠮷田　太郎：𠮷", 1u << 1},
+        {"N:山田;一郎;;;\r\n" + spouse + "\r\nNOTE:配偶者印刷: true", "山田　一郎：😀", 1u << 6},
+        {"N:山田;二郎;;;\r\n" + spouse, "", 0},  // the spouse is not printed
+        {"N:田中;花;;;\r\nNOTE:メモ😀", "", 0},  // nor is the note
+        {"N:山田;三郎;;;\r\nNOTE:配偶者印刷: true😀\r\nitem1.X-ABLabel:_$!<Spouse>!$_", "山田　三郎：😀",
+         1u << 6},  // unless it stands before a label
+        {"N:田中;葵;;;\r\nADR;TYPE=HOME:;;本町1‑2‑3;港区;東京都;;", "", 0},  // repaired to 1－2－3
+        {"N:佐藤‑田中;花;;;", "佐藤‑田中　花：‑", 1u << 1},
+        {"N:山田?;太郎;;;", "", 0},
+        {"N:髙橋;①;;;", "", 0},
+        {"N:鈴木;次郎;;;\r\nADR;TYPE=HOME:;;" + unreadable + ";;;100-0001;", "鈴木　次郎：（読めない値）",
+         1u << 3 | 1u << 4 | 1u << 5},
+        {"X-PHONETIC-LAST-NAME:キムラ😀\r\nN:木村;葵\uFE0F;;;", "木村　葵\uFE0F：😀、U+FE0F", 1u << 0 | 1u << 1},
+        {"N:ｅ😀;x;;;", "ｅ😀　x：😀", 1u << 1},  // ｅ ends in 0x85, a byte that leads no character here
+        {"N:山田;四郎;;;\r\nitem1.X-ABRELATEDNAMES:" + unreadable + "\r\nitem1.X-ABLabel:_$!<Spouse>!$_", "", 0},
+        {"N:山田;五郎;;;\r\nitem1.X-ABRELATEDNAMES:" + unreadable +
+             "\r\nitem1.X-ABLabel:_$!<Spouse>!$_\r\nNOTE:配偶者印刷: true",
+         "山田　五郎：（読めない値）", 1u << 6},
+    };
+    std::string source;
+    std::string report;
+    std::vector<std::pair<long long, unsigned>> fields;
+    const auto add = [&](const Case& c) {
+        source += "BEGIN:VCARD\r\n" + c.lines + "\r\nEND:VCARD\r\n";
+        const long long number = static_cast<long long>(fields.size() + 1);
+        if (!c.reported.empty()) report += "\n・" + std::to_string(number) + "件目 " + c.reported;
+        fields.emplace_back(number, c.fields);
+    };
+    for (const Case& c : cases) add(c);
+    for (int i = 0; i < 3; ++i) add({"N:𠮷;三郎;;;", "𠮷　三郎：𠮷", 1u << 1});
+    const std::string converted = std::to_string(fields.size()) + "件の連絡先を変換しました";
+    std::erase_if(fields, [](const auto& entry) { return entry.second == 0; });
+    test::WriteFile(host.source, source);
+
+    EXPECT_EQ(Run(), "");
+    const std::string counted = std::to_string(fields.size()) + "件の連絡先に、CSVに書けない文字がありました。"
+                                "その文字は「?」になっています。";
+    EXPECT_EQ(ShownTexts(), std::vector<std::string>{converted});
+    EXPECT_EQ(host.shown.back().kind, MessageKind::Warning);
+    EXPECT_EQ(host.report, counted + report);
+    std::vector<std::pair<long long, unsigned>> found;
+    for (const LostContact& contact : converter.Lost.Entries()) found.emplace_back(contact.number, contact.fields);
+    EXPECT_EQ(found, fields);
+    // Eleven contacts: the window lists ten and counts the rest.
+    const std::string window = LossReportText(converter.Lost, 10);
+    EXPECT_EQ(window.substr(window.rfind('\n')), "\nほか1件");
+    EXPECT_EQ(window.substr(0, window.rfind('\n')), counted + report.substr(0, report.rfind('\n')));
+    // The CSV is as a run without the report writes it: "?" where a
+    // character was lost, and the street's repaired.
+    test::NoHost plainHost;
+    Converter plain(plainHost);
+    plain.ReportsLosses = false;
+    plain.ConvertText(source);
+    EXPECT_EQ(test::ReadFile(host.destination), plain.CsvList.Text());
+    const std::string csv = Output();
+    EXPECT_NE(csv.find("\"?田　太郎\""), std::string::npos);
+    EXPECT_NE(csv.find("\"東京都港区本町1－2－3\""), std::string::npos);
 }
 
 TEST_F(RunTest, EmptyFileGivesTheHeaderOnly) {

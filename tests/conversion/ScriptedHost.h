@@ -11,6 +11,7 @@
 
 #include "Cp932Encoder.h"
 #include "Host.h"
+#include "LossReport.h"
 
 namespace kartovo::test {
 
@@ -26,6 +27,9 @@ public:
     std::filesystem::path source, destination;
     std::deque<int> answers;
     std::vector<Shown> shown;
+    // The report that came with the count, every contact listed; empty when
+    // nothing was lost.
+    std::string report;
     // Runs while a question is open: the world may change while the user
     // thinks.
     std::function<void()> whileAsking;
@@ -45,6 +49,11 @@ public:
         const int answer = answers.front();
         answers.pop_front();
         return answer;
+    }
+    void ShowConverted(std::string_view countMessage, const LossReport& lost) override {
+        shown.push_back({lost.Count() == 0 ? MessageKind::Information : MessageKind::Warning,
+                         Cp932ToUtf8(countMessage), MessageButtons::Ok});
+        report = lost.Count() == 0 ? std::string() : LossReportText(lost, lost.Entries().size());
     }
 };
 

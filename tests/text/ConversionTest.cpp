@@ -133,8 +133,10 @@ TEST(DecodeUtf8, FollowsTheLenientRules) {
         {Bytes({0xC0, 0x80}), true, std::u16string(1, u'\0')},
         {Bytes({0x80, 0x80}), true, std::u16string(1, u'\0')},             // 0x80-0x9F lead a two-byte form
         {Bytes({0xA0, 0x80, 0x80}), true, std::u16string(1, u'\0')},       // 0xA0-0xBF lead a three-byte form
-        {Bytes({0xF0, 0x9F, 0x98, 0x80}), true, u"?"},        // 😀 becomes one "?"
-        {Bytes({0xF0, 0xA0, 0xAE, 0xB7, 0xE7, 0x94, 0xB0}), true, u"?田"},  // 𠮷田
+        {Bytes({0xF0, 0x9F, 0x98, 0x80}), true, u"😀"},       // a four-byte form gives its surrogate pair
+        {Bytes({0xF0, 0xA0, 0xAE, 0xB7, 0xE7, 0x94, 0xB0}), true, u"𠮷田"},
+        {Bytes({0xF0, 0x8F, 0xBF, 0xBF}), true, u"\uFFFD"},  // overlong: no character beyond U+FFFF
+        {Bytes({0xF4, 0x90, 0x80, 0x80}), true, u"\uFFFD"},  // beyond U+10FFFF
         {Bytes({0xF8, 0x80, 0x80}), true, u"\u8000"},         // 0xF8-0xFF keep the three-byte shape
         {Bytes({0xE5, 0xB1}), false, u""},                    // cut short at the end
         {Bytes({0xC2}), false, u""},
@@ -202,6 +204,18 @@ TEST(Utf8ToCp932, GivesTheSameBytesOnEveryPlatform) {
     Utf8ToCp932 convert;
     for (const Case& c : cases) {
         EXPECT_EQ(Hex(convert(c.utf8)), Hex(c.cp932)) << c.utf8;
+        // No source here holds a "?": each in the result is a loss.
+        const Conversion expected = c.cp932.empty() && !c.utf8.empty() ? Conversion::Undecodable
+                                    : c.cp932.find('?') != std::string::npos ? Conversion::Substituted
+                                                                             : Conversion::Exact;
+        std::string appended;
+        EXPECT_EQ(convert.AppendTo(c.utf8, appended), expected) << c.utf8;
+        // The loss report's conversion is the same, but for what stands in
+        // each "?".
+        std::string marked;
+        const auto question = [](char32_t) { return std::string_view("?"); };
+        EXPECT_EQ(Cp932Encoder().AppendUtf8(c.utf8, marked, question), expected) << c.utf8;
+        EXPECT_EQ(Hex(marked), Hex(c.cp932)) << c.utf8;
     }
 }
 
@@ -213,15 +227,23 @@ TEST(Cp932Encoder, WritesWhatWindowsWritesForTheWholeBmp) {
     for (char32_t code = 0; code <= 0xFFFF; ++code) {
         if (code >= 0xD800 && code <= 0xDFFF) continue;
         const auto unit = static_cast<char16_t>(code);
-        std::string viaUnits, viaUtf8;
+        std::string viaUnits, viaUtf8, marked;
         encoder.Append(std::u16string_view(&unit, 1), viaUnits);
-        encoder.AppendUtf8(Utf8Of(unit), viaUtf8);
+        const Conversion conversion = encoder.AppendUtf8(Utf8Of(unit), viaUtf8);
+        char32_t lost = 0;
+        const Conversion marking =
+            encoder.AppendUtf8(Utf8Of(unit), marked, [&lost](char32_t c) { return lost = c, std::string_view("?"); });
         if (viaUnits != reference.Encode(unit)) fromWindows.push_back(unit);
-        if (viaUtf8 != viaUnits) ways.Add(Hex(Utf8Of(unit)));
+        const bool substituted = viaUnits == "?" && unit != u'?';
+        const Conversion expected = substituted ? Conversion::Substituted : Conversion::Exact;
+        if (viaUtf8 != viaUnits || marked != viaUnits || conversion != expected || marking != expected ||
+            lost != (substituted ? code : 0)) {
+            ways.Add(Hex(Utf8Of(unit)));
+        }
     }
     // Only the JIS forms part from Windows (their bytes are checked above).
     EXPECT_EQ(fromWindows, (std::vector<char16_t>{0x00A2, 0x00A3, 0x00AC, 0x2014, 0x2016, 0x2212, 0x301C}));
-    EXPECT_EQ(ways.count, 0) << "UTF-16 and UTF-8 differ for " << ways.first;
+    EXPECT_EQ(ways.count, 0) << "UTF-16, UTF-8 and the loss report's conversion differ for " << ways.first;
 }
 
 TEST(Cp932ToUtf16, ReadsEveryByteAndPairAsWindowsDoes) {

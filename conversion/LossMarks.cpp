@@ -1,0 +1,195 @@
+#include "LossMarks.h"
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstring>
+
+#include "ByteSearch.h"
+#include "Cp932.h"
+#include "Texts.h"
+#include "Unicode.h"
+
+namespace kartovo {
+namespace {
+
+// Trail bytes 0x80-0xFC on each unassigned lead byte: no ASCII byte, so no
+// separator, quote or backslash, is ever part of a mark.
+constexpr char kFirstLead = static_cast<char>(kUnassignedLeadBytes[0]);
+constexpr char kSecondLead = static_cast<char>(kUnassignedLeadBytes[1]);
+constexpr int kFirstTrail = 0x80;
+constexpr int kTrailsPerLead = 0xFC - kFirstTrail + 1;
+constexpr int kMarkCount = 2 * kTrailsPerLead;
+static_assert(std::size(kUnassignedLeadBytes) == 2);
+// The last mark stands for any lost character once a contact has lost more
+// kinds than there are marks.
+constexpr int kOthers = kMarkCount - 1;
+constexpr int kUnreadable = -1;  // in the list of what a contact lost
+constexpr std::size_t kRowFields = 10;
+constexpr std::size_t kNameField = 1;
+constexpr std::size_t kSeparatorLength = 3;  // ","
+
+// Where each field's text starts in a row, up to field `last`, and where
+// the one after it starts: the row builder writes each field between
+// quotes, with any quote in it doubled, and a comma between them. No trail
+// byte is a quote, so the bytes tell.
+std::array<std::size_t, kRowFields> FieldStarts(std::string_view row, std::size_t last) {
+    std::array<std::size_t, kRowFields> starts{};
+    std::size_t field = 0;
+    starts[0] = 1;
+    const std::size_t wanted = std::min(last + 1, kRowFields - 1);
+    for (std::size_t quote = FindByte(row, '"', 1); quote != std::string_view::npos && field < wanted;
+         quote = FindByte(row, '"', quote + 1)) {
+        if (quote + 1 < row.size() && row[quote + 1] == '"') {
+            ++quote;  // a doubled quote, inside the field
+            continue;
+        }
+        quote += 2;  // the closing quote, the comma, and the next opening quote
+        starts[++field] = quote + 1;
+    }
+    return starts;
+}
+
+// The next mark in text[from, to), where `from` starts a character: a byte
+// search for the lead bytes, each hit then checked to start a character the
+// way FindOnBoundary checks. Returns `to` when there is none.
+std::size_t NextMark(std::string_view text, std::size_t from, std::size_t to) {
+    std::size_t known = from;  // a character starts here
+    for (std::size_t i = from;;) {
+        const char* hit = FindAnyOf(text.data() + i, text.data() + to, kFirstLead, kSecondLead);
+        const auto at = static_cast<std::size_t>(hit - text.data());
+        if (at + 1 >= to) return to;
+        std::size_t runStart = at;
+        while (runStart > known && IsCp932LeadByte(static_cast<unsigned char>(text[runStart - 1]))) --runStart;
+        const bool startsCharacter = (at - runStart) % 2 == 0;
+        if (startsCharacter && static_cast<unsigned char>(text[at + 1]) >= kFirstTrail) return at;
+        known = startsCharacter ? at + 2 : at + 1;  // past the character it starts, or ends
+        i = known;
+    }
+}
+
+int MarkNumber(std::string_view text, std::size_t at) {
+    return (text[at] == kFirstLead ? 0 : kTrailsPerLead) + (static_cast<unsigned char>(text[at + 1]) - kFirstTrail);
+}
+
+// CP932 text of a field, as written (quotes doubled), to UTF-8 as read.
+void AppendFieldAsUtf8(std::string_view written, std::string& utf8) {
+    for (std::size_t quote = FindByte(written, '"'); quote != std::string_view::npos;
+         quote = FindByte(written, '"')) {
+        AppendCp932AsUtf8(written.substr(0, quote + 1), utf8);
+        written.remove_prefix(quote + 2);  // and the quote that doubles it
+    }
+    AppendCp932AsUtf8(written, utf8);
+}
+
+}  // namespace
+
+LossMarks::LossMarks() : marker_([this](char32_t lost) { return MarkOf(lost); }) {}
+
+void LossMarks::Clear() {
+    lost_.clear();
+    marked_.clear();
+    unreadable_.clear();
+}
+
+void LossMarks::AddValue(int index, Conversion conversion) {
+    (conversion == Conversion::Undecodable ? unreadable_ : marked_).push_back(index);
+}
+
+std::string_view LossMarks::MarkOf(char32_t c) {
+    auto known = std::find(lost_.begin(), lost_.end(), c);
+    int number = kOthers;
+    if (known != lost_.end()) {
+        number = static_cast<int>(known - lost_.begin());
+    } else if (lost_.size() < static_cast<std::size_t>(kOthers)) {
+        number = static_cast<int>(lost_.size());
+        lost_.push_back(c);
+    }
+    mark_[0] = number < kTrailsPerLead ? kFirstLead : kSecondLead;
+    mark_[1] = static_cast<char>(kFirstTrail + number % kTrailsPerLead);
+    return {mark_, 2};
+}
+
+void LossMarks::RepairStreet(std::string& street) const {
+    // A mark and "－" are both two bytes: the street keeps its length.
+    for (std::size_t at = NextMark(street, 0, street.size()); at < street.size();
+         at = NextMark(street, at + 2, street.size())) {
+        std::memcpy(street.data() + at, texts::kFullwidthHyphen.data(), 2);
+    }
+}
+
+std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable,
+                                 LostContact* contact) const {
+    // The fields to read: the name, and those that may hold a mark.
+    std::size_t last = kNameField;
+    while ((marked >> (last + 1)) != 0) ++last;
+    const auto starts = FieldStarts(row, last);
+    std::bitset<kMarkCount + 1> listed;  // the last bit for a value that could not be read
+    const auto list = [&](int mark) {
+        const std::size_t bit = mark == kUnreadable ? kMarkCount : static_cast<std::size_t>(mark);
+        if (contact == nullptr || listed[bit]) return;
+        listed[bit] = true;
+        if (!contact->characters.empty()) contact->characters += "、";
+        if (mark == kUnreadable) {
+            contact->characters += "（読めない値）";
+        } else if (mark == kOthers) {
+            contact->characters += "…";
+        } else {
+            contact->characters += ShownCharacter(lost_[static_cast<std::size_t>(mark)]);
+        }
+    };
+    // Where a field's text ends: before the separator, or the row's last quote.
+    const auto fieldEnd = [&](std::size_t field) {
+        return field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : row.size() - 1;
+    };
+
+    if (contact != nullptr) {
+        // The name as the source spells it, before its marks go.
+        contact->name.clear();
+        contact->characters.clear();
+        const std::size_t end = fieldEnd(kNameField);
+        std::size_t plain = starts[kNameField];
+        if ((marked >> kNameField & 1) != 0) {
+            for (std::size_t at = NextMark(row, plain, end); at < end; at = NextMark(row, plain, end)) {
+                AppendFieldAsUtf8(std::string_view(row).substr(plain, at - plain), contact->name);
+                const int mark = MarkNumber(row, at);
+                AppendUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], contact->name);
+                plain = at + 2;
+            }
+        }
+        AppendFieldAsUtf8(std::string_view(row).substr(plain, end - plain), contact->name);
+    }
+
+    // In one pass, in order; the row shrinks in place by a byte a mark. A
+    // value that could not be read is listed where its field begins.
+    unsigned fields = 0;
+    std::size_t field = 0;
+    const auto enter = [&](std::size_t upTo) {  // the fields begun up to here
+        for (; field <= upTo; ++field) {
+            if ((unreadable >> field & 1) == 0) continue;
+            fields |= 1u << field;
+            list(kUnreadable);
+        }
+    };
+    std::size_t to = starts[0];
+    std::size_t done = starts[0];  // what is copied, or stays where it is
+    for (std::size_t markField = 0; markField < kRowFields; ++markField) {
+        if ((marked >> markField & 1) == 0) continue;
+        const std::size_t end = fieldEnd(markField);
+        for (std::size_t at = NextMark(row, starts[markField], end); at < end; at = NextMark(row, at + 2, end)) {
+            enter(markField);
+            fields |= 1u << markField;
+            list(MarkNumber(row, at));
+            if (to != done) std::memmove(row.data() + to, row.data() + done, at - done);
+            to += at - done;
+            row[to++] = '?';
+            done = at + 2;
+        }
+    }
+    enter(kRowFields - 1);
+    if (to != done) std::memmove(row.data() + to, row.data() + done, row.size() - done);
+    row.resize(to + (row.size() - done));
+    return static_cast<std::uint16_t>(fields);
+}
+
+}  // namespace kartovo

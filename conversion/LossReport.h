@@ -1,0 +1,60 @@
+#pragma once
+// What a conversion could not write. A character without a CP932 form is
+// written as "?", and a value that is not valid UTF-8 as nothing; the label
+// printed from the CSV would show neither loss, so the run reports each
+// contact that lost text in one of its ten written fields.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace kartovo {
+
+struct LostContact {
+    long long number = 0;     // the contact's place in the file, counted from 1
+    std::string name;         // field 2 in the source's own characters, UTF-8
+    std::uint16_t fields = 0;  // bit i: field i + 1 shows lost text
+    std::string characters;   // UTF-8: "𠮷、U+FE0F", or "（読めない値）" for a value that could not be read
+};
+
+// The contacts that lost text, in file order. All are counted; only the
+// first few are kept when the caller asks so, which bounds the memory of a
+// window that shows ten of them whatever the file.
+class LossReport {
+public:
+    void KeepAtMost(std::size_t entries) { keep_ = entries; }
+    // Hands each contact to `each` as it comes, kept or not: a caller that
+    // lists them all keeps them in its own, smaller form.
+    void HandEachTo(std::function<void(const LostContact&)> each) { each_ = std::move(each); }
+    // Whether the next contact is kept or handed on: only then is it worth
+    // describing.
+    bool KeepsNext() const { return entries_.size() < keep_ || each_ != nullptr; }
+    void Add(const LostContact& contact);
+    void CountUnkept() { ++count_; }
+    void Clear();
+    long long Count() const { return count_; }
+    const std::vector<LostContact>& Entries() const { return entries_; }
+
+private:
+    std::size_t keep_ = std::numeric_limits<std::size_t>::max();
+    std::function<void(const LostContact&)> each_;
+    std::vector<LostContact> entries_;
+    long long count_ = 0;
+};
+
+// The report as the user reads it, UTF-8, lines joined by "\n": the heading
+// with the count, one line per kept contact up to `maxLines`, then
+// "ほか{K}件" for the contacts not listed.
+std::string LossReportText(const LossReport& report, std::size_t maxLines);
+// Its parts: the heading, and a contact's line, "・{n}件目 {name}：{characters}".
+std::string LossHeading(long long count);
+void AppendLossLine(const LostContact& contact, std::string& text);
+
+// What the lost characters read as in the report: the character itself, or
+// its code (U+FE0F) when it shows nothing of its own.
+std::string ShownCharacter(char32_t c);
+
+}  // namespace kartovo
