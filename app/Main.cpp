@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "ReplaceExtension.h"
 #include "Texts.h"
+#include "WideText.h"
 
 namespace kartovo {
 namespace {
