@@ -86,7 +86,7 @@ public:
     void operator()(char16_t unit) {
         if (highSurrogate_ != 0) {
             const char16_t high = std::exchange(highSurrogate_, u'\0');
-            if ((unit & 0xFC00) == 0xDC00) return Lost(0x10000 + ((char32_t{high} - 0xD800) << 10) + (unit - 0xDC00));
+            if ((unit & 0xFC00) == 0xDC00) return Lost(0x10000 + ((char32_t{high} & 0x3FF) << 10) + (unit & 0x3FFu));
             Lost(high);
         }
         if (unit < 0x80) {
