@@ -24,10 +24,6 @@ constexpr int kButton3 = TForm1::ControlId("Button3");
 constexpr int kButton4 = TForm1::ControlId("Button4");
 constexpr int kBitBtn1 = TForm1::ControlId("BitBtn1");
 
-// The contacts the loss report lists by name: ten lines and the rest keep
-// the box within the screen.
-constexpr std::size_t kShownLostContacts = 10;
-
 }  // namespace
 
 TForm1::TForm1()

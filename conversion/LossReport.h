@@ -45,6 +45,10 @@ private:
     long long count_ = 0;
 };
 
+// The contacts a report shown on screen lists by name: ten lines and the
+// rest keep a message box within the screen, and the page reads the same.
+inline constexpr std::size_t kShownLostContacts = 10;
+
 // The report as the user reads it, UTF-8, lines joined by "\n": the heading
 // with the count, one line per kept contact up to `maxLines`, then
 // "ほか{K}件" for the contacts not listed.

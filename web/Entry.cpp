@@ -24,6 +24,7 @@ EM_JS(void, TakeCsv, (const char* bytes, std::size_t size), { Module.takeCsv(byt
 kartovo::web::PageConversion conversion;
 std::string message;
 std::string csvName;
+std::string lossReport;
 
 }  // namespace
 
@@ -54,6 +55,11 @@ EMSCRIPTEN_KEEPALIVE int kartovo_convert(const char* sourceName) {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* kartovo_message() { return message.c_str(); }
+// The last conversion's report of lost text, empty when nothing was lost.
+EMSCRIPTEN_KEEPALIVE const char* kartovo_loss_report() {
+    lossReport = conversion.LossMessage();
+    return lossReport.c_str();
+}
 
 // What the preview needs of each line of the last CSV, the header first.
 EMSCRIPTEN_KEEPALIVE int kartovo_row_count() { return static_cast<int>(conversion.RowLengths().size()); }

@@ -71,6 +71,7 @@ function workerMain() {
     const done = {
       ok,
       message: Module.UTF8ToString(Module._kartovo_message()),
+      report: ok ? Module.UTF8ToString(Module._kartovo_loss_report()) : '',
       name: Module.UTF8ToString(Module.ccall('kartovo_csv_name', 'number', ['string'], [file.name])),
       csv: ok ? new Blob(parts, { type: 'text/csv' }) : null,
       lengths,
@@ -86,7 +87,7 @@ function workerMain() {
 (() => {
   const ui = {};
   for (const id of ['source', 'source-name', 'choose', 'convert', 'save', 'save-name', 'status', 'progress', 'result',
-    'summary', 'marked-only', 'table-wrap', 'preview', 'more']) {
+    'summary', 'report', 'marked-only', 'table-wrap', 'preview', 'more']) {
     ui[id.replace(/-(\w)/g, (_, c) => c.toUpperCase())] = document.getElementById(id);
   }
   const PAGE_ROWS = 200;
@@ -207,6 +208,9 @@ function workerMain() {
     ui.summary.textContent = noAddress
       ? `郵便番号も住所もない連絡先が ${noAddress} 件あります（「住所なし」の行）。このままでは宛名ラベルを作れません。`
       : '';
+    // The window's words, with the cells that show "?" outlined below.
+    ui.report.textContent = done.report;
+    ui.report.hidden = !done.report;
     ui.markedOnly.checked = false;
     ui.markedOnly.disabled = marked.length === 0;
     ui.result.hidden = false;

@@ -48,10 +48,17 @@ std::uint16_t RowMarks(std::string_view row) {
     return noAddress ? kNoAddressMark : 0;
 }
 
+PageConversion::PageConversion() {
+    converter_.Lost.KeepAtMost(kShownLostContacts);
+    converter_.Lost.HandEachTo(
+        [this](const LostContact& contact) { lostRows_.emplace_back(contact.number, contact.fields); });
+}
+
 void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
     count_ = 0;
     rowLengths_.clear();
     marks_.clear();
+    lostRows_.clear();
     ReleasedAfter release(converter_);
     converter_.KeyList.Clear();
     converter_.ValueList.Clear();
@@ -65,10 +72,20 @@ void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
     count_ = converter_.ConvertText(lines);
     converter_.CsvList.SpillTo(nullptr);
     for (const std::string& block : converter_.CsvList.Blocks()) take(block);
+    // Contact n is row n, the header being row 0: every contact makes one.
+    for (const auto& [row, fields] : lostRows_) {
+        if (static_cast<std::size_t>(row) < marks_.size()) marks_[static_cast<std::size_t>(row)] |= fields;
+    }
+    lostRows_.clear();
+    lostRows_.shrink_to_fit();
 }
 
 std::string PageConversion::CountMessage() const {
     return std::to_string(count_) + Cp932ToUtf8(texts::kConvertedSuffix);
+}
+
+std::string PageConversion::LossMessage() const {
+    return converter_.Lost.Count() == 0 ? std::string() : LossReportText(converter_.Lost, kShownLostContacts);
 }
 
 void PageConversion::Scan(std::string_view block) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Converter.h"
@@ -14,7 +15,7 @@ namespace kartovo::web {
 
 // What the page marks on a row of its preview, one bit each. Bits 0 to 9
 // stand for the row's ten fields, left to right, for a field whose text lost
-// characters; no mark uses them yet.
+// characters (the loss report's bits).
 inline constexpr std::uint16_t kNoAddressMark = 1u << 10;  // a label that cannot be sent
 
 // The marks of one CSV row as the converter writes it: each field between
@@ -39,6 +40,8 @@ public:
 // here; what the preview needs of each row is kept beside, a few bytes a row.
 class PageConversion {
 public:
+    PageConversion();
+
     // Converts the source; every byte of the CSV goes to `csv`, in order.
     // Failures are thrown as the console converter's are.
     void Run(SourceLines::Reader read, const CsvLines::Sink& csv);
@@ -46,6 +49,9 @@ public:
     long long Count() const { return count_; }
     // "N件の連絡先を変換しました", as UTF-8.
     std::string CountMessage() const;
+    // The report of the contacts that lost text, as UTF-8 and as the window
+    // words it; empty when none did.
+    std::string LossMessage() const;
     // One entry per CSV line, the header first.
     const std::vector<std::uint32_t>& RowLengths() const { return rowLengths_; }  // without CR LF
     const std::vector<std::uint16_t>& Marks() const { return marks_; }
@@ -58,6 +64,9 @@ private:
     long long count_ = 0;
     std::vector<std::uint32_t> rowLengths_;
     std::vector<std::uint16_t> marks_;
+    // The rows whose fields lost text, with those fields' bits: a few bytes
+    // for each such contact, whatever the report keeps of it.
+    std::vector<std::pair<long long, std::uint16_t>> lostRows_;
 };
 
 }  // namespace kartovo::web

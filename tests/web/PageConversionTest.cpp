@@ -27,7 +27,12 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         const char* what;
         std::string source;
         std::vector<std::uint16_t> marks;  // the header's first
+        std::string loss = "";             // the report, as the window words it
     };
+    constexpr std::uint16_t kName = 1u << 1;
+    constexpr std::uint16_t kSpouse = 1u << 6;
+    const std::string lost = "N:𠮷田;健;;;\r\nADR;TYPE=HOME:;;1‑2;;;;\r\nNOTE:配偶者印刷: true\r\n"
+                             "item12.X-ABRELATEDNAMES:花子😀\r\nitem12.X-ABLabel:_$!<Spouse>!$_\r\n";
     const std::string noAddress = Contacts(1, "N:山田;太郎;;;\r\n");
     const Case cases[] = {
         {"empty", "", {kNone}},
@@ -40,6 +45,15 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         // Quotes, written doubled, neither hide an empty field nor make one.
         {"quotes", Contacts(1, "N:\",\";\"\";;;\"\r\n") + Contacts(1, "ADR;TYPE=HOME:;\";;;;;\r\n"),
          {kNone, kNoAddress, kNone}},
+        // The street's hyphen is mended, not lost; a lost name without an
+        // address carries both marks.
+        {"lost characters", Contacts(1, lost) + Contacts(1, "N:𠮷;;;;\r\n"),
+         {kNone, kName | kSpouse, kName | kNoAddress},
+         "2件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。\n"
+         "・1件目 𠮷田　健：𠮷、😀\n・2件目 𠮷　：𠮷"},
+        // Every row is marked, though the report names ten.
+        {"more lost than the report names", Contacts(12, "N:𠮷;;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n"),
+         {kNone, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName}},
         // Past the first block of the CSV, which goes out while converting.
         {"many", Contacts(30000, "N:a;b;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n") + noAddress, {}},
     };
@@ -68,6 +82,13 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         EXPECT_EQ(csv, plain.CsvList.Text());
         EXPECT_EQ(conversion.CountMessage(), std::to_string(count) + "件の連絡先を変換しました");
         EXPECT_EQ(conversion.Marks(), marks);
+        const std::string loss = conversion.LossMessage();
+        if (c.marks.size() > 10) {
+            EXPECT_EQ(std::count(loss.begin(), loss.end(), '\n'), 11) << loss;
+            EXPECT_TRUE(loss.ends_with("\nほか2件")) << loss;
+        } else {
+            EXPECT_EQ(loss, c.loss);
+        }
         std::size_t total = 0;
         for (const std::uint32_t length : conversion.RowLengths()) total += length + 2;
         EXPECT_EQ(total, csv.size());
