@@ -70,14 +70,18 @@ void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport&
     io_.out(Cp932ToUtf8(countMessage) + "\n");
     if (lost.Count() == 0) return;
     io_.err(LossHeading(lost.Count()) + "\n");
-    io_.err(lostLines_);
+    for (const std::string& block : lostLines_) io_.err(block);
 }
 
 void ConsoleHost::ListLosses(LossReport& lost) {
     lost.KeepAtMost(0);
     lost.HandEachTo([this](const LostContact& contact) {
-        AppendLossLine(contact, lostLines_);
-        lostLines_ += "\n";
+        constexpr std::size_t kLostBlockSize = 60 << 10;
+        if (lostLines_.empty() || lostLines_.back().size() >= kLostBlockSize) {
+            lostLines_.emplace_back().reserve(kLostBlockSize + 1024);
+        }
+        AppendLossLine(contact, lostLines_.back());
+        lostLines_.back() += "\n";
     });
 }
 

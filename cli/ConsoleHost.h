@@ -46,7 +46,10 @@ private:
     bool assumeYes_;
     Io io_;
     bool succeeded_ = true;
-    std::string lostLines_;  // UTF-8, each ending in a line break
+    // UTF-8, each line ending in a line break, in blocks of about
+    // kLostBlockSize: a string grown to megabytes would be copied and its
+    // fresh pages touched again at every doubling.
+    std::vector<std::string> lostLines_;
 };
 
 // The whole converter: parses the arguments, runs the conversion, returns the
