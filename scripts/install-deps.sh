@@ -16,8 +16,8 @@ packages=(
   # GUI checks and screenshots; the Japanese font for the rendered text
   xdotool imagemagick fonts-ipafont-gothic
   # the web preset: Kartovo.html built by Emscripten, whose script optimiser
-  # needs acorn; its tests in node and in headless Chromium
-  emscripten node-acorn nodejs chromium
+  # needs acorn; its tests in node, in headless Chromium and Firefox ESR
+  emscripten node-acorn nodejs chromium firefox-esr
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,5 +1,6 @@
-// Drives Kartovo.html in the system's Chromium, for the page's tests and the
-// benchmark: never a browser of puppeteer's own, which would be downloaded.
+// Drives Kartovo.html in the system's Chromium or Firefox ESR, for the page's
+// tests and the benchmark: never a browser of puppeteer's own, which would
+// be downloaded.
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -13,7 +14,14 @@ import puppeteer from 'puppeteer-core';
 const FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync', '--hide-scrollbars'];
 
-export async function openBrowser() {
+export const FIREFOX = process.env.KARTOVO_FIREFOX || '/usr/bin/firefox-esr';
+
+export async function openBrowser(kind = 'chromium') {
+  if (kind === 'firefox') {
+    // Reached over WebDriver BiDi, with a fresh profile of puppeteer's.
+    const browser = await puppeteer.launch({ browser: 'firefox', executablePath: FIREFOX, headless: true });
+    return { browser, close: () => browser.close() };
+  }
   const profile = mkdtempSync(path.join(tmpdir(), 'kartovo-chromium-'));
   const browser = await puppeteer.launch({
     executablePath: process.env.KARTOVO_CHROMIUM || '/usr/bin/chromium',
@@ -68,6 +76,33 @@ export async function outcome(page) {
     error: status.classList.contains('error'),
     ms: Number(status.dataset.ms),
   }));
+}
+
+// What "CSVを保存" hands the browser to save, where the driver cannot catch
+// the download itself (Firefox): the name, and the bytes as base64. The
+// page's CSV is remembered as it is made, so call this before converting.
+export async function watchSaves(page) {
+  await page.evaluate(() => {
+    const make = URL.createObjectURL;
+    URL.createObjectURL = (object) => {
+      if (object instanceof Blob) window.kartovoLastBlob = object;
+      return make.call(URL, object);
+    };
+  });
+  return async () => page.evaluate(async () => {
+    let name = null;
+    const click = HTMLAnchorElement.prototype.click;
+    HTMLAnchorElement.prototype.click = function () { name = this.download; };
+    try {
+      document.getElementById('save').click();
+    } finally {
+      HTMLAnchorElement.prototype.click = click;
+    }
+    const bytes = new Uint8Array(await window.kartovoLastBlob.arrayBuffer());
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return { name, base64: btoa(text) };
+  });
 }
 
 // Downloads land in `folder`; `saved()` then waits for the next one and
