@@ -57,22 +57,6 @@ int FixedKeyIndex(std::string_view key) {
     return -1;
 }
 
-// Releases the run's lists on every way out of it.
-class RunLists {
-public:
-    explicit RunLists(Converter& converter) : converter_(converter) {}
-    ~RunLists() {
-        converter_.KeyList.Release();
-        converter_.ValueList.Release();
-        converter_.CsvList.Release();
-    }
-    RunLists(const RunLists&) = delete;
-    RunLists& operator=(const RunLists&) = delete;
-
-private:
-    Converter& converter_;
-};
-
 // Whether the text after a print marker in a note says "true": the first
 // occurrence of the marker, one character skipped, then exactly "true",
 // "True" or "TRUE" in the next four characters.
@@ -349,11 +333,20 @@ long long Converter::ConvertText(SourceLines& lines) {
     return count;
 }
 
+Converter::RunLists::RunLists(Converter& converter) : converter_(converter) {
+    converter_.KeyList.Clear();
+    converter_.ValueList.Clear();
+    converter_.CsvList.Clear();
+}
+
+Converter::RunLists::~RunLists() {
+    converter_.KeyList.Release();
+    converter_.ValueList.Release();
+    converter_.CsvList.Release();
+}
+
 void Converter::mainprocess() {
-    RunLists release(*this);
-    KeyList.Clear();
-    ValueList.Clear();
-    CsvList.Clear();
+    RunLists lists(*this);
     Lost.Clear();
 
     if (host_.SourceFieldEmpty() || host_.DestinationFieldEmpty()) {

@@ -43,6 +43,20 @@ public:
     // equals `key` ignoring letter case; empty when there is none.
     std::string LoadField(std::string_view key, int n) const;
 
+    // Empties the lists for a run, and gives their memory back on every way
+    // out of it: a million contacts' lists would otherwise stay with the
+    // owner between runs.
+    class RunLists {
+    public:
+        explicit RunLists(Converter& converter);
+        ~RunLists();
+        RunLists(const RunLists&) = delete;
+        RunLists& operator=(const RunLists&) = delete;
+
+    private:
+        Converter& converter_;
+    };
+
     std::string RowText;
     StringList KeyList;
     StringList ValueList;

@@ -10,23 +10,6 @@ namespace {
 constexpr std::size_t kPostalCodeField = 3;  // then the two address lines
 constexpr std::size_t kFieldCount = 10;
 
-// Gives the memory of a run back on every way out of it: a million
-// contacts' CSV blocks would otherwise stay with the page.
-class ReleasedAfter {
-public:
-    explicit ReleasedAfter(Converter& converter) : converter_(converter) {}
-    ~ReleasedAfter() {
-        converter_.KeyList.Release();
-        converter_.ValueList.Release();
-        converter_.CsvList.Release();
-    }
-    ReleasedAfter(const ReleasedAfter&) = delete;
-    ReleasedAfter& operator=(const ReleasedAfter&) = delete;
-
-private:
-    Converter& converter_;
-};
-
 }  // namespace
 
 std::uint16_t RowMarks(std::string_view row) {
@@ -59,10 +42,7 @@ void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
     rowLengths_.clear();
     marks_.clear();
     lostRows_.clear();
-    ReleasedAfter release(converter_);
-    converter_.KeyList.Clear();
-    converter_.ValueList.Clear();
-    converter_.CsvList.Clear();
+    Converter::RunLists lists(converter_);
     const auto take = [this, &csv](std::string_view block) {
         Scan(block);
         csv(block);
