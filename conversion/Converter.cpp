@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "AsciiName.h"
 #include "ByteSearch.h"
 #include "Components.h"
 #include "Cp932.h"
@@ -35,26 +36,38 @@ void AppendFieldText(std::string& row, std::string_view text) {
     row.append(text.substr(done));
 }
 
-// The keys a row reads besides the relation labels. Only the first line with
-// each of them, each first spouse or child label line and the line just
-// before it can ever be read; the other lines of a contact are not kept, so
-// a contact of millions of lines costs no memory.
-constexpr std::string_view kFixedKeys[] = {
-    "X-PHONETIC-LAST-NAME", "X-PHONETIC-FIRST-NAME", "N", "ADR;TYPE=HOME", "NOTE",
-};
-static_assert(std::size(kFixedKeys) == Converter::kFixedKeyCount);
+// The keys a row reads besides the relation labels, by their place in
+// firstLine_.
 constexpr std::size_t kPhoneticLastName = 0;
 constexpr std::size_t kPhoneticFirstName = 1;
 constexpr std::size_t kName = 2;
 constexpr std::size_t kHomeAddress = 3;
 constexpr std::size_t kNote = 4;
+static_assert(Converter::kFixedKeyCount == 5);
 
-// Index into kFixedKeys of a converted key, or -1.
+// Which of those keys a converted key is, or -1. Only the first line with
+// each of them, each first spouse or child label line and the line just
+// before it can ever be read; the other lines of a contact are not kept, so
+// a contact of millions of lines costs no memory. No two of the keys have
+// the same length, or the switch would not compile: a key is compared with
+// one of them at most.
 int FixedKeyIndex(std::string_view key) {
-    for (std::size_t i = 0; i < std::size(kFixedKeys); ++i) {
-        if (key.size() == kFixedKeys[i].size() && EqualsIgnoreCase(key, kFixedKeys[i])) return static_cast<int>(i);
+    static constexpr AsciiName kPhoneticLastNameKey("X-PHONETIC-LAST-NAME");
+    static constexpr AsciiName kPhoneticFirstNameKey("X-PHONETIC-FIRST-NAME");
+    static constexpr AsciiName kNameKey("N");
+    static constexpr AsciiName kHomeAddressKey("ADR;TYPE=HOME");
+    static constexpr AsciiName kNoteKey("NOTE");
+    const auto is = [&key](const auto& name, std::size_t index) {
+        return name.At(key.data()) ? static_cast<int>(index) : -1;
+    };
+    switch (key.size()) {
+        case kPhoneticLastNameKey.size(): return is(kPhoneticLastNameKey, kPhoneticLastName);
+        case kPhoneticFirstNameKey.size(): return is(kPhoneticFirstNameKey, kPhoneticFirstName);
+        case kNameKey.size(): return is(kNameKey, kName);
+        case kHomeAddressKey.size(): return is(kHomeAddressKey, kHomeAddress);
+        case kNoteKey.size(): return is(kNoteKey, kNote);
+        default: return -1;
     }
-    return -1;
 }
 
 // Whether the text after a print marker in a note says "true": the first
@@ -129,17 +142,23 @@ void Converter::FindReadKeys() {
             continue;
         }
         const std::string_view item = LabelItemNumber(key);
-        if (!item.empty() && labelledItems_.Insert(item) && IsRelationLabel(ValueList.At(i))) AddRelation(i, item);
+        if (item.empty()) continue;
+        const std::uint64_t order = ItemOrder(item);
+        if (labelledItems_.Insert(item, order) && IsRelationLabel(ValueList.At(i))) AddRelation(i, item, order);
     }
 }
 
-void Converter::AddRelation(int label, std::string_view item) {
+void Converter::AddRelation(int label, std::string_view item, std::uint64_t order) {
+    const auto before = [&](const Relation& other) {
+        if (order != other.order) return order < other.order;
+        // Two numbers of 20 digits or more; equal ones never come twice.
+        return ItemNumberLess(item, LabelItemNumber(KeyList.At(other.label)));
+    };
     // Labels come in the file's order, which is nearly always the items'.
-    const auto before = [&](int other) { return ItemNumberLess(item, LabelItemNumber(KeyList.At(other))); };
     if (relations_.empty() || !before(relations_.back())) {
-        relations_.push_back(label);
+        relations_.push_back({order, label});
     } else {
-        relations_.insert(std::find_if(relations_.begin(), relations_.end(), before), label);
+        relations_.insert(std::find_if(relations_.begin(), relations_.end(), before), {order, label});
     }
 }
 
@@ -244,7 +263,7 @@ void Converter::AppendJointNames() {
     std::array<std::string, 4> related;
     jointNameLines_.fill(-1);
     std::size_t nextChild = 1;
-    for (const int label : relations_) {
+    for (const auto& [order, label] : relations_) {
         const bool spouse = ValueList.At(label) == texts::kSpouseLabel;
         const std::size_t slot = spouse ? 0 : nextChild++;
         // The name stands on the line before its label, whole and unescaped.
@@ -310,21 +329,24 @@ long long Converter::ConvertText(SourceLines& lines) {
                 first = KeyList.Count();
                 Keep(line, convert);
             }
-        } else if (const std::string_view item = LabelItemNumber(key); !item.empty() && labelledItems_.Insert(item)) {
-            const std::string_view rawLabel = line.substr(colon + 1);
-            std::string_view label = rawLabel;
-            if (!IsAscii(rawLabel)) {
-                label_.clear();
-                convert.AppendTo(rawLabel, label_);
-                label = label_;
-            }
-            kept = IsRelationLabel(label);
-            if (kept) {
-                // A label's name is the line before it, whatever that line
-                // is. Had it been kept, it would stand there already.
-                if (previousInCard && !previousKept) Keep(lines.Previous(), convert);
-                AddRelation(KeyList.Count(), item);
-                Keep(line, convert);
+        } else if (const std::string_view item = LabelItemNumber(key); !item.empty()) {
+            const std::uint64_t order = ItemOrder(item);
+            if (labelledItems_.Insert(item, order)) {
+                const std::string_view rawLabel = line.substr(colon + 1);
+                std::string_view label = rawLabel;
+                if (!IsAscii(rawLabel)) {
+                    label_.clear();
+                    convert.AppendTo(rawLabel, label_);
+                    label = label_;
+                }
+                kept = IsRelationLabel(label);
+                if (kept) {
+                    // A label's name is the line before it, whatever that
+                    // line is. Had it been kept, it would stand there already.
+                    if (previousInCard && !previousKept) Keep(lines.Previous(), convert);
+                    AddRelation(KeyList.Count(), item, order);
+                    Keep(line, convert);
+                }
             }
         }
         previousInCard = true;

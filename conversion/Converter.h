@@ -80,8 +80,9 @@ private:
     // labels, in one pass over the store.
     void FindReadKeys();
     // Takes a spouse or child label at store index `label`, of item number
-    // `item`, into relations_, which it keeps in item order.
-    void AddRelation(int label, std::string_view item);
+    // `item` and its ItemOrder `order`, into relations_, which it keeps in
+    // item order.
+    void AddRelation(int label, std::string_view item, std::uint64_t order);
     // Stores a raw line whose key a row reads, with a mark for each
     // character its value lost.
     void Keep(std::string_view line, Utf8ToCp932& convert);
@@ -107,7 +108,11 @@ private:
     // millions of allocations, which are slow on Windows.
     std::array<int, kFixedKeyCount> firstLine_{};  // in the store, or -1
     ItemNumbers labelledItems_;  // the item numbers whose label came already
-    std::vector<int> relations_;  // the store index of each spouse or child label that counts, by item
+    struct Relation {
+        std::uint64_t order;  // ItemOrder of its item number
+        int label;  // the store index of the label line
+    };
+    std::vector<Relation> relations_;  // each spouse or child label that counts, by item
     StringList parts_;  // each value split
     std::string reading_;
     std::string postalCode_;

@@ -20,6 +20,12 @@ std::string_view LabelItemNumber(std::string_view key);
 // they are compared as digits: the shorter is the smaller.
 bool ItemNumberLess(std::string_view a, std::string_view b);
 
+// An item number's place in the order of ItemNumberLess, as one integer:
+// its value, or kLongItemNumber for a number of 20 digits or more, which no
+// 64 bits hold; only such numbers need their digits compared.
+inline constexpr std::uint64_t kLongItemNumber = UINT64_MAX;
+std::uint64_t ItemOrder(std::string_view digits);
+
 // Whether a label's text marks a spouse or a child: compared byte for byte.
 bool IsRelationLabel(std::string_view label);
 
@@ -27,8 +33,8 @@ bool IsRelationLabel(std::string_view label);
 // first line of each number counts.
 class ItemNumbers {
 public:
-    // Adds a number; false when it was there already.
-    bool Insert(std::string_view digits);
+    // Adds a number, of ItemOrder `order`; false when it was there already.
+    bool Insert(std::string_view digits, std::uint64_t order);
     void Clear();
 
 private:

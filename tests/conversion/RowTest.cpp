@@ -87,6 +87,8 @@ TEST(DataKiridashi, FieldsFromMissingAndOddValues) {
          "\"　\",\"山田;　太郎\",\"様\",\"\",\"1-2-3, 北\",\"北側, 2階\",\"\",\"\",\"\",\"\""},
         {{{"ADR;TYPE=HOME;TYPE=PREF", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
         {{{"item1.ADR;TYPE=HOME", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        // Only letters fold: 0x1D is "=" with bit 0x20 off.
+        {{{"ADR;TYPE\x1dHOME", ";;x;y;z;1;"}}, "\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
         // ソ and 表 end in byte 0x5C: with a following n they are no "\n".
         {{{"ADR;TYPE=HOME", ";;ソn表n;;;;"}}, "\"　\",\"　\",\"様\",\"\",\"ソn表n\",\"\",\"\",\"\",\"\",\"\""},
         // Characters at the edges of the lead-byte ranges (81 81, 9F E0, E0 81,
@@ -226,6 +228,7 @@ TEST(DataKiridashi, RelationScan) {
          "\"\",\"\",\"\",\"\""},
         {{{"item10.X-ABRELATEDNAMES", "s"}, {"ITEM10.x-ablabel", "_$!<Spouse>!$_"}}, "\"s\",\"\",\"\",\"\""},
         {{{"item1.X-ABRELATEDNAMES", "s"}, {"item1.X-ABLabel", "_$!<spouse>!$_"}}, "\"\",\"\",\"\",\"\""},
+        {{{"item1.X-ABRELATEDNAMES", "s"}, {"item1\x0eX-ABLabel", "_$!<Spouse>!$_"}}, "\"\",\"\",\"\",\"\""},
         {{{"item1.X-ABRELATEDNAMES", "母"}, {"item1.X-ABLabel", "_$!<Mother>!$_"}}, "\"\",\"\",\"\",\"\""},
         // The whole value of whatever line stands before the label.
         {{{"TEL", "03-1234;5678"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}}, "\"03-1234;5678\",\"\",\"\",\"\""},
