@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
+#include <bit>
 #include <cstring>
+#include <utility>
 
 #include "ByteSearch.h"
 #include "Cp932.h"
@@ -32,7 +33,8 @@ constexpr std::size_t kSeparatorLength = 3;  // ","
 // Where each field's text starts in a row, up to field `last`, and where
 // the one after it starts: the row builder writes each field between
 // quotes, with any quote in it doubled, and a comma between them. No trail
-// byte is a quote, so the bytes tell.
+// byte is a quote, so the bytes tell. Only a row that lost text is read so:
+// the row builder, which runs for every contact, records nothing.
 std::array<std::size_t, kRowFields> FieldStarts(std::string_view row, std::size_t last) {
     std::array<std::size_t, kRowFields> starts{};
     std::size_t field = 0;
@@ -119,25 +121,37 @@ void LossMarks::RepairStreet(std::string& street) const {
 }
 
 std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable,
-                                 LostContact* contact) const {
+                                 LostContact* contact) {
     // The fields to read: the name, and those that may hold a mark.
     std::size_t last = kNameField;
     while ((marked >> (last + 1)) != 0) ++last;
     const auto starts = FieldStarts(row, last);
-    std::bitset<kMarkCount + 1> listed;  // the last bit for a value that could not be read
+    // Each mark listed once: a contact rarely loses more than a few kinds
+    // of character, and a bit each covers the first 64.
+    std::uint64_t listed = 0;
+    bool listedUnreadable = false;
     const auto list = [&](int mark) {
-        const std::size_t bit = mark == kUnreadable ? kMarkCount : static_cast<std::size_t>(mark);
-        if (contact == nullptr || listed[bit]) return;
-        listed[bit] = true;
+        if (contact == nullptr) return;
+        if (mark == kUnreadable) {
+            if (std::exchange(listedUnreadable, true)) return;
+        } else if (mark < 64) {
+            if ((listed >> mark & 1) != 0) return;
+            listed |= std::uint64_t{1} << mark;
+        } else if (std::find(listedHigh_.begin(), listedHigh_.end(), mark) != listedHigh_.end()) {
+            return;
+        } else {
+            listedHigh_.push_back(mark);
+        }
         if (!contact->characters.empty()) contact->characters += "、";
         if (mark == kUnreadable) {
             contact->characters += "（読めない値）";
         } else if (mark == kOthers) {
             contact->characters += "…";
         } else {
-            contact->characters += ShownCharacter(lost_[static_cast<std::size_t>(mark)]);
+            AppendShownCharacter(lost_[static_cast<std::size_t>(mark)], contact->characters);
         }
     };
+    listedHigh_.clear();
     // Where a field's text ends: before the separator, or the row's last quote.
     const auto fieldEnd = [&](std::size_t field) {
         return field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : row.size() - 1;
@@ -165,7 +179,7 @@ std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::ui
     unsigned fields = 0;
     std::size_t field = 0;
     const auto enter = [&](std::size_t upTo) {  // the fields begun up to here
-        for (; field <= upTo; ++field) {
+        for (; field <= upTo && (unreadable >> field) != 0; ++field) {
             if ((unreadable >> field & 1) == 0) continue;
             fields |= 1u << field;
             list(kUnreadable);
@@ -173,8 +187,8 @@ std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::ui
     };
     std::size_t to = starts[0];
     std::size_t done = starts[0];  // what is copied, or stays where it is
-    for (std::size_t markField = 0; markField < kRowFields; ++markField) {
-        if ((marked >> markField & 1) == 0) continue;
+    for (unsigned rest = marked; rest != 0; rest &= rest - 1) {
+        const auto markField = static_cast<std::size_t>(std::countr_zero(rest));
         const std::size_t end = fieldEnd(markField);
         for (std::size_t at = NextMark(row, starts[markField], end); at < end; at = NextMark(row, at + 2, end)) {
             enter(markField);

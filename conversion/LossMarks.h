@@ -49,7 +49,7 @@ public:
     // one, together with `unreadable`, those left empty by a value that
     // could not be read. With `contact`, it also gives the name field in
     // its own characters and the lost characters in order of appearance.
-    std::uint16_t TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable, LostContact* contact) const;
+    std::uint16_t TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable, LostContact* contact);
 
 private:
     static bool Holds(const std::vector<int>& indexes, int index) {
@@ -66,6 +66,7 @@ private:
     std::vector<char32_t> lost_;  // the character of each mark, by its number
     std::vector<int> marked_;  // store indexes
     std::vector<int> unreadable_;
+    std::vector<int> listedHigh_;  // the marks from 64 on that TakeOut listed
 };
 
 }  // namespace kartovo

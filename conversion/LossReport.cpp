@@ -22,12 +22,27 @@ std::string LossHeading(long long count) {
 }
 
 void AppendLossLine(const LostContact& contact, std::string& text) {
-    text += "・";
-    text += std::to_string(contact.number);
-    text += "件目 ";
-    text += contact.name;
-    text += "：";
-    text += contact.characters;
+    // A console lists every contact of a file in which all lost text: one
+    // resize and straight copies, not a growing string checked at each part.
+    static constexpr std::string_view kBullet = "・";
+    static constexpr std::string_view kNumbered = "件目 ";
+    static constexpr std::string_view kColon = "：";
+    char digits[24];
+    char* const digitsEnd = digits + sizeof digits;
+    char* first = digitsEnd;
+    for (unsigned long long n = static_cast<unsigned long long>(contact.number); first == digitsEnd || n != 0; n /= 10) {
+        *--first = static_cast<char>('0' + n % 10);
+    }
+    const auto put = [](char* out, std::string_view part) { return std::copy(part.begin(), part.end(), out); };
+    const std::size_t start = text.size();
+    text.resize(start + kBullet.size() + static_cast<std::size_t>(digitsEnd - first) + kNumbered.size() +
+                contact.name.size() + kColon.size() + contact.characters.size());
+    char* out = put(text.data() + start, kBullet);
+    out = std::copy(first, digitsEnd, out);
+    out = put(out, kNumbered);
+    out = put(out, contact.name);
+    out = put(out, kColon);
+    put(out, contact.characters);
 }
 
 std::string LossReportText(const LossReport& report, std::size_t maxLines) {
@@ -42,18 +57,16 @@ std::string LossReportText(const LossReport& report, std::size_t maxLines) {
     return text;
 }
 
-std::string ShownCharacter(char32_t c) {
-    std::string shown;
+void AppendShownCharacter(char32_t c, std::string& text) {
     if (!IsInvisible(c)) {
-        AppendUtf8(c, shown);
-        return shown;
+        AppendUtf8(c, text);
+        return;
     }
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    shown = "U+";
+    text += "U+";
     int digits = 4;
     while (digits < 8 && (c >> (4 * digits)) != 0) ++digits;
-    for (int i = digits - 1; i >= 0; --i) shown.push_back(kDigits[(c >> (4 * i)) & 0xF]);
-    return shown;
+    for (int i = digits - 1; i >= 0; --i) text.push_back(kDigits[(c >> (4 * i)) & 0xF]);
 }
 
 }  // namespace kartovo

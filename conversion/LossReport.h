@@ -27,13 +27,17 @@ class LossReport {
 public:
     void KeepAtMost(std::size_t entries) { keep_ = entries; }
     // Hands each contact to `each` as it comes, kept or not: a caller that
-    // lists them all keeps them in its own, smaller form.
-    void HandEachTo(std::function<void(const LostContact&)> each) { each_ = std::move(each); }
-    // Whether the next contact is kept or handed on: only then is it worth
-    // describing.
-    bool KeepsNext() const { return entries_.size() < keep_ || each_ != nullptr; }
+    // lists them all keeps them in its own, smaller form. One that reads no
+    // more than `number` and `fields` says so, and the run then describes
+    // only the contacts kept.
+    void HandEachTo(std::function<void(const LostContact&)> each, bool describedEach = true) {
+        each_ = std::move(each);
+        describedEach_ = describedEach;
+    }
+    // Whether the next contact is kept or handed on described: only then is
+    // it worth describing. Otherwise its name and characters are empty.
+    bool KeepsNext() const { return entries_.size() < keep_ || (each_ != nullptr && describedEach_); }
     void Add(const LostContact& contact);
-    void CountUnkept() { ++count_; }
     void Clear();
     long long Count() const { return count_; }
     const std::vector<LostContact>& Entries() const { return entries_; }
@@ -41,6 +45,7 @@ public:
 private:
     std::size_t keep_ = std::numeric_limits<std::size_t>::max();
     std::function<void(const LostContact&)> each_;
+    bool describedEach_ = true;
     std::vector<LostContact> entries_;
     long long count_ = 0;
 };
@@ -57,8 +62,8 @@ std::string LossReportText(const LossReport& report, std::size_t maxLines);
 std::string LossHeading(long long count);
 void AppendLossLine(const LostContact& contact, std::string& text);
 
-// What the lost characters read as in the report: the character itself, or
-// its code (U+FE0F) when it shows nothing of its own.
-std::string ShownCharacter(char32_t c);
+// Appends what a lost character reads as in the report: the character
+// itself, or its code (U+FE0F) when it shows nothing of its own.
+void AppendShownCharacter(char32_t c, std::string& text);
 
 }  // namespace kartovo
