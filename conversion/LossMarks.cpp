@@ -74,16 +74,6 @@ int MarkNumber(std::string_view text, std::size_t at) {
     return (text[at] == kFirstLead ? 0 : kTrailsPerLead) + (static_cast<unsigned char>(text[at + 1]) - kFirstTrail);
 }
 
-// CP932 text of a field, as written (quotes doubled), to UTF-8 as read.
-void AppendFieldAsUtf8(std::string_view written, std::string& utf8) {
-    for (std::size_t quote = FindByte(written, '"'); quote != std::string_view::npos;
-         quote = FindByte(written, '"')) {
-        AppendCp932AsUtf8(written.substr(0, quote + 1), utf8);
-        written.remove_prefix(quote + 2);  // and the quote that doubles it
-    }
-    AppendCp932AsUtf8(written, utf8);
-}
-
 }  // namespace
 
 LossMarks::LossMarks() : marker_([this](char32_t lost) { return MarkOf(lost); }) {}
@@ -118,6 +108,33 @@ void LossMarks::RepairStreet(std::string& street) const {
          at = NextMark(street, at + 2, street.size())) {
         std::memcpy(street.data() + at, texts::kFullwidthHyphen.data(), 2);
     }
+}
+
+void LossMarks::AppendName(std::string_view field, std::string& utf8) const {
+    // Character by character from the field's start, which starts one: the
+    // runs between marks and doubled quotes are decoded whole.
+    std::size_t plain = 0;
+    const auto flush = [&](std::size_t to) { AppendCp932AsUtf8(field.substr(plain, to - plain), utf8); };
+    for (std::size_t i = 0; i < field.size();) {
+        const auto c = static_cast<unsigned char>(field[i]);
+        if (c == '"') {
+            flush(i + 1);  // and the quote that doubles it goes
+            i += 2;
+            plain = i;
+        } else if (!IsCp932LeadByte(c) || i + 1 == field.size()) {
+            ++i;
+        } else if ((field[i] == kFirstLead || field[i] == kSecondLead) &&
+                   static_cast<unsigned char>(field[i + 1]) >= kFirstTrail) {
+            flush(i);
+            const int mark = MarkNumber(field, i);
+            AppendUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], utf8);
+            i += 2;
+            plain = i;
+        } else {
+            i += 2;
+        }
+    }
+    flush(field.size());
 }
 
 std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable,
@@ -158,20 +175,10 @@ std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::ui
     };
 
     if (contact != nullptr) {
-        // The name as the source spells it, before its marks go.
         contact->name.clear();
         contact->characters.clear();
-        const std::size_t end = fieldEnd(kNameField);
-        std::size_t plain = starts[kNameField];
-        if ((marked >> kNameField & 1) != 0) {
-            for (std::size_t at = NextMark(row, plain, end); at < end; at = NextMark(row, plain, end)) {
-                AppendFieldAsUtf8(std::string_view(row).substr(plain, at - plain), contact->name);
-                const int mark = MarkNumber(row, at);
-                AppendUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], contact->name);
-                plain = at + 2;
-            }
-        }
-        AppendFieldAsUtf8(std::string_view(row).substr(plain, end - plain), contact->name);
+        AppendName(std::string_view(row).substr(starts[kNameField], fieldEnd(kNameField) - starts[kNameField]),
+                   contact->name);
     }
 
     // In one pass, in order; the row shrinks in place by a byte a mark. A

@@ -58,6 +58,9 @@ private:
         }
         return false;
     }
+    // Appends a name field as the row holds it (CP932, quotes doubled,
+    // marks in place) as UTF-8, each mark as the character it stands for.
+    void AppendName(std::string_view field, std::string& utf8) const;
     // The mark of lost character `c`, the same for each occurrence.
     std::string_view MarkOf(char32_t c);
 
