@@ -102,7 +102,7 @@ public:
         const std::uint16_t code = CodeOf(unit);
         if (code > 0xFF) {
             *out_++ = static_cast<char>(code >> 8);
-        } else if (code == '?') {
+        } else if (code == '?') [[unlikely]] {
             // No unit but "?" itself, which is ASCII, has the form "?". Kanji
             // and kana take two bytes, and never come this way.
             return Lost(unit);
@@ -125,9 +125,14 @@ private:
             *out_++ = '?';
             return;
         }
-        const std::string_view bytes = (*mark_)(c);
-        std::memcpy(out_, bytes.data(), std::min<std::size_t>(bytes.size(), 2));
-        out_ += std::min<std::size_t>(bytes.size(), 2);
+        out_ = WriteMark(*mark_, c, out_);
+    }
+    // Out of the loop's way: inlined, the call through the marker made the
+    // loop over Japanese text twice its size and a fifth slower.
+    [[gnu::cold, gnu::noinline]] static char* WriteMark(const Cp932Encoder::Marker& mark, char32_t c, char* out) {
+        const std::string_view bytes = mark(c);
+        std::memcpy(out, bytes.data(), std::min<std::size_t>(bytes.size(), 2));
+        return out + std::min<std::size_t>(bytes.size(), 2);
     }
 
     char* out_;
