@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "Converter.h"
 #include "Cp932Encoder.h"
@@ -66,22 +67,66 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
     return answer;
 }
 
+namespace {
+
+constexpr std::size_t kLostBlockSize = 60 << 10;
+
+void AppendCount(std::size_t n, std::string& to) {
+    for (; n >= 0x80; n >>= 7) to.push_back(static_cast<char>(0x80 | (n & 0x7F)));
+    to.push_back(static_cast<char>(n));
+}
+
+std::size_t ReadCount(std::string_view from, std::size_t& at) {
+    std::size_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(from[at++]);
+        n |= static_cast<std::size_t>(byte & 0x7F) << shift;
+        if (byte < 0x80) return n;
+    }
+}
+
+std::string_view ReadText(std::string_view from, std::size_t& at) {
+    const std::size_t size = ReadCount(from, at);
+    at += size;
+    return from.substr(at - size, size);
+}
+
+}  // namespace
+
 void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport& lost) {
     io_.out(Cp932ToUtf8(countMessage) + "\n");
     if (lost.Count() == 0) return;
-    io_.err(LossHeading(lost.Count()) + "\n");
-    for (const std::string& block : lostLines_) io_.err(block);
+    std::string text = LossHeading(lost.Count()) + "\n";
+    text.reserve(kLostBlockSize + 1024);
+    LostContact contact;
+    for (const std::string& block : lostLines_) {
+        for (std::size_t at = 0; at < block.size();) {
+            contact.number += static_cast<long long>(ReadCount(block, at));
+            contact.name = ReadText(block, at);
+            contact.characters = ReadText(block, at);
+            AppendLossLine(contact, text);
+            text += "\n";
+            if (text.size() >= kLostBlockSize) {
+                io_.err(text);
+                text.clear();
+            }
+        }
+    }
+    io_.err(text);
 }
 
 void ConsoleHost::ListLosses(LossReport& lost) {
     lost.KeepAtMost(0);
-    lost.HandEachTo([this](const LostContact& contact) {
-        constexpr std::size_t kLostBlockSize = 60 << 10;
+    lost.HandEachTo([this, previous = 0LL](const LostContact& contact) mutable {
         if (lostLines_.empty() || lostLines_.back().size() >= kLostBlockSize) {
             lostLines_.emplace_back().reserve(kLostBlockSize + 1024);
         }
-        AppendLossLine(contact, lostLines_.back());
-        lostLines_.back() += "\n";
+        std::string& block = lostLines_.back();
+        AppendCount(static_cast<std::size_t>(contact.number - std::exchange(previous, contact.number)), block);
+        AppendCount(contact.name.size(), block);
+        block += contact.name;
+        AppendCount(contact.characters.size(), block);
+        block += contact.characters;
     });
 }
 

@@ -46,9 +46,13 @@ private:
     bool assumeYes_;
     Io io_;
     bool succeeded_ = true;
-    // UTF-8, each line ending in a line break, in blocks of about
-    // kLostBlockSize: a string grown to megabytes would be copied and its
-    // fresh pages touched again at every doubling.
+    // Each contact that lost text as its number less the one before, then
+    // its name and its characters (UTF-8), each after its length, in
+    // blocks of about 60 KB. That is half the bytes of its line: a file in
+    // which every contact lost text would otherwise hold megabytes of
+    // fixed words, and a string grown to megabytes would be copied and its
+    // fresh pages touched again at every doubling. The lines are made as
+    // they are written.
     std::vector<std::string> lostLines_;
 };
 
