@@ -22,17 +22,20 @@ std::string LossHeading(long long count) {
 }
 
 void AppendLossLine(const LostContact& contact, std::string& text) {
-    // A console lists every contact of a file in which all lost text: one
-    // resize and straight copies, not a growing string checked at each part.
+    // The console writes a line for every contact that lost text, which may
+    // be every contact of the file: one resize and straight copies, not a
+    // string grown and checked at each part.
     static constexpr std::string_view kBullet = "・";
     static constexpr std::string_view kNumbered = "件目 ";
     static constexpr std::string_view kColon = "：";
     char digits[24];
     char* const digitsEnd = digits + sizeof digits;
     char* first = digitsEnd;
-    for (unsigned long long n = static_cast<unsigned long long>(contact.number); first == digitsEnd || n != 0; n /= 10) {
+    auto n = static_cast<unsigned long long>(contact.number);
+    do {
         *--first = static_cast<char>('0' + n % 10);
-    }
+        n /= 10;
+    } while (n != 0);
     const auto put = [](char* out, std::string_view part) { return std::copy(part.begin(), part.end(), out); };
     const std::size_t start = text.size();
     text.resize(start + kBullet.size() + static_cast<std::size_t>(digitsEnd - first) + kNumbered.size() +

@@ -77,18 +77,30 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
               "\"　\",\"山田　太郎\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 
     // What the CSV could not show goes to standard error, every contact of
-    // it; the CSV is written all the same.
+    // it in file order, past the window's ten and the first 60 KB of the
+    // list; the CSV is written all the same.
     std::string source;
     std::string listed;
-    for (int n = 1; n <= 11; ++n) {
-        source += "BEGIN:VCARD\r\nN:𠮷田;太郎;;;\r\nEND:VCARD\r\n";
-        listed += "\n・" + std::to_string(n) + "件目 𠮷田　太郎：𠮷";
+    int lostCount = 0;
+    for (int n = 1; n <= 3000; ++n) {
+        std::string given = "太郎" + std::to_string(n);
+        for (int i = 0; n == 5 && i < 50; ++i) given += "郎";  // a name longer than 127 bytes
+        if (n % 7 == 3 || (n > 1000 && n <= 1200)) {  // and a gap as long
+            source += "BEGIN:VCARD\r\nN:山田;" + given + ";;;\r\nEND:VCARD\r\n";
+            continue;
+        }
+        source += "BEGIN:VCARD\r\nN:𠮷田;" + given + ";;;\r\nEND:VCARD\r\n";
+        listed += "\n・" + std::to_string(n) + "件目 𠮷田　" + given + "：𠮷";
+        ++lostCount;
     }
     test::WriteFile(dir / "連絡先.vcf", source);
     FakeConsole lost;
     EXPECT_EQ(RunConverter(ArgsOf({"--yes", dir / "連絡先.vcf"}), lost.Io()), 0);
-    EXPECT_EQ(lost.out, "11件の連絡先を変換しました\n");
-    EXPECT_EQ(lost.err, "11件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。" + listed + "\n");
+    EXPECT_EQ(lost.out, "3000件の連絡先を変換しました\n");
+    EXPECT_TRUE(test::SameLines(lost.err, std::to_string(lostCount) +
+                                              "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になって"
+                                              "います。" +
+                                              listed + "\n"));
 }
 
 TEST(RunConverter, OverwriteQuestion) {
