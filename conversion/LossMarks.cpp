@@ -114,7 +114,9 @@ void LossMarks::AppendName(std::string_view field, std::string& utf8) const {
     // Character by character from the field's start, which starts one: the
     // runs between marks and doubled quotes are decoded whole.
     std::size_t plain = 0;
-    const auto flush = [&](std::size_t to) { AppendCp932AsUtf8(field.substr(plain, to - plain), utf8); };
+    const auto flush = [&](std::size_t to) {
+        if (to > plain) AppendCp932AsUtf8(field.substr(plain, to - plain), utf8);
+    };
     for (std::size_t i = 0; i < field.size();) {
         const auto c = static_cast<unsigned char>(field[i]);
         if (c == '"') {

@@ -1,6 +1,8 @@
 #include "Unicode.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace kartovo {
 namespace {
@@ -25,16 +27,19 @@ constexpr Range kInvisible[] = {
     {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFFB}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
     {0xE0000, 0xE0FFF}, {0xF0000, 0x10FFFF},
 };
+static_assert(std::adjacent_find(std::begin(kInvisible), std::end(kInvisible), [](const Range& a, const Range& b) {
+                  return a.first > a.last || a.last >= b.first;
+              }) == std::end(kInvisible));
 
 }  // namespace
 
 bool IsInvisible(char32_t c) {
     if ((c & 0xFFFE) == 0xFFFE || c > 0x10FFFF) return true;  // the last two of every plane, and beyond
-    for (const Range& range : kInvisible) {
-        if (c < range.first) return false;
-        if (c <= range.last) return true;
-    }
-    return false;
+    // Halving: most characters asked about lie beyond U+FFFF, past nearly
+    // every range.
+    const Range* range = std::lower_bound(std::begin(kInvisible), std::end(kInvisible), c,
+                                          [](const Range& r, char32_t value) { return r.last < value; });
+    return range != std::end(kInvisible) && c >= range->first;
 }
 
 void AppendUtf8(char32_t c, std::string& out) {
