@@ -67,67 +67,50 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
     return answer;
 }
 
-namespace {
-
-constexpr std::size_t kLostBlockSize = 60 << 10;
-
-void AppendCount(std::size_t n, std::string& to) {
-    for (; n >= 0x80; n >>= 7) to.push_back(static_cast<char>(0x80 | (n & 0x7F)));
-    to.push_back(static_cast<char>(n));
-}
-
-std::size_t ReadCount(std::string_view from, std::size_t& at) {
-    std::size_t n = 0;
-    for (int shift = 0;; shift += 7) {
-        const auto byte = static_cast<unsigned char>(from[at++]);
-        n |= static_cast<std::size_t>(byte & 0x7F) << shift;
-        if (byte < 0x80) return n;
-    }
-}
-
-std::string_view ReadText(std::string_view from, std::size_t& at) {
-    const std::size_t size = ReadCount(from, at);
-    at += size;
-    return from.substr(at - size, size);
-}
-
-}  // namespace
-
 void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport& lost) {
     io_.out(Cp932ToUtf8(countMessage) + "\n");
     if (lost.Count() == 0) return;
-    std::string text = LossHeading(lost.Count()) + "\n";
-    text.reserve(kLostBlockSize + 1024);
-    LostContact contact;
-    for (const std::string& block : lostLines_) {
-        for (std::size_t at = 0; at < block.size();) {
-            contact.number += static_cast<long long>(ReadCount(block, at));
-            contact.name = ReadText(block, at);
-            contact.characters = ReadText(block, at);
-            AppendLossLine(contact, text);
-            text += "\n";
-            if (text.size() >= kLostBlockSize) {
-                io_.err(text);
-                text.clear();
-            }
-        }
+    io_.err(LossHeading(lost.Count()) + "\n");
+    if (!heldFile_.ReadBack([this](std::string_view lines) { io_.err(lines); })) {
+        io_.err("（ここにあった行は一時ファイルから読み戻せませんでした）\n");
     }
-    io_.err(text);
+    for (const std::string& lines : heldBlocks_) io_.err(lines);
+    io_.err(std::string_view(block_.get(), blockUsed_));
 }
 
 void ConsoleHost::ListLosses(LossReport& lost) {
     lost.KeepAtMost(0);
-    lost.HandEachTo([this, previous = 0LL](const LostContact& contact) mutable {
-        if (lostLines_.empty() || lostLines_.back().size() >= kLostBlockSize) {
-            lostLines_.emplace_back().reserve(kLostBlockSize + 1024);
-        }
-        std::string& block = lostLines_.back();
-        AppendCount(static_cast<std::size_t>(contact.number - std::exchange(previous, contact.number)), block);
-        AppendCount(contact.name.size(), block);
-        block += contact.name;
-        AppendCount(contact.characters.size(), block);
-        block += contact.characters;
-    });
+    lost.ReadFields(false);
+    lost.HandEachTo([this](const LostContactView& contact) { HoldLine(contact); });
+}
+
+void ConsoleHost::HoldLine(const LostContactView& contact) {
+    const std::size_t bound = LossLineBound(contact) + 1;
+    if (blockUsed_ + bound > kHeldBlockSize) Hold();
+    if (bound > kHeldBlockSize) {  // a name of tens of kilobytes
+        std::string line;
+        AppendLossLine(contact, line);
+        line += '\n';
+        Hold(line);
+        return;
+    }
+    if (!block_) block_.reset(new char[kHeldBlockSize]);
+    char* end = WriteLossLine(contact, block_.get() + blockUsed_);
+    *end++ = '\n';
+    blockUsed_ = static_cast<std::size_t>(end - block_.get());
+}
+
+void ConsoleHost::Hold() {
+    Hold(std::string_view(block_.get(), blockUsed_));
+    blockUsed_ = 0;
+}
+
+void ConsoleHost::Hold(std::string_view lines) {
+    if (heldBlocks_.empty()) {
+        if (!heldFileOpened_) heldFileOpened_ = heldFile_.Open();
+        if (heldFile_.Write(lines)) return;
+    }
+    heldBlocks_.emplace_back(lines);
 }
 
 int RunConverter(const std::vector<std::filesystem::path::string_type>& args, const ConsoleHost::Io& io) {

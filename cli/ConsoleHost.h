@@ -2,12 +2,15 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "FileAccess.h"
 #include "Host.h"
+#include "LossReport.h"
 
 namespace kartovo {
 
@@ -46,14 +49,21 @@ private:
     bool assumeYes_;
     Io io_;
     bool succeeded_ = true;
-    // Each contact that lost text as its number less the one before, then
-    // its name and its characters (UTF-8), each after its length, in
-    // blocks of about 60 KB. That is half the bytes of its line: a file in
-    // which every contact lost text would otherwise hold megabytes of
-    // fixed words, and a string grown to megabytes would be copied and its
-    // fresh pages touched again at every doubling. The lines are made as
-    // they are written.
-    std::vector<std::string> lostLines_;
+    void HoldLine(const LostContactView& contact);
+    void Hold();
+    void Hold(std::string_view lines);
+
+    // The lines of the contacts that lost text wait for the heading, which
+    // gives their count: in a block of 60 KB, and the blocks before it in a
+    // scratch file, so that a file in which every contact lost text takes
+    // no more memory than one in which one did. They are held in memory
+    // only from where no scratch file could be made or written.
+    static constexpr std::size_t kHeldBlockSize = 60 << 10;
+    std::unique_ptr<char[]> block_;
+    std::size_t blockUsed_ = 0;
+    ScratchFile heldFile_;
+    bool heldFileOpened_ = false;
+    std::vector<std::string> heldBlocks_;
 };
 
 // The whole converter: parses the arguments, runs the conversion, returns the

@@ -212,14 +212,14 @@ void Converter::ReportLosses(long long number) {
     const std::uint16_t unreadable = fedBy([this](int index) { return marks_.IsUnreadable(index); });
     if (marked == 0 && unreadable == 0) return;
     const bool describe = Lost.KeepsNext();
-    if (!describe) {
-        lostContact_.name.clear();
-        lostContact_.characters.clear();
+    const std::uint16_t fields = marks_.TakeOut(RowText, marked, unreadable, describe, Lost.ReadsFields());
+    if (fields == 0) return;
+    LostContactView contact{number, {}, fields, {}};
+    if (describe) {
+        contact.name = marks_.Name();
+        contact.characters = marks_.Characters();
     }
-    lostContact_.fields = marks_.TakeOut(RowText, marked, unreadable, describe ? &lostContact_ : nullptr);
-    if (lostContact_.fields == 0) return;
-    lostContact_.number = number;
-    Lost.Add(lostContact_);
+    Lost.Add(contact);
 }
 
 void Converter::AppendField(std::string_view text) {

@@ -125,7 +125,6 @@ private:
 
     LossMarks marks_;
     std::array<int, 4> jointNameLines_{};  // the store index of each joint name printed, or -1
-    LostContact lostContact_;
 
     Host& host_;
 };

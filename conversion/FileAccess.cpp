@@ -59,6 +59,41 @@ SourceFile::SourceFile(std::filesystem::path path) : path_(std::move(path)) {
     if (const int code = OpenToRead(path_, file_)) FailOn(texts::kCannotOpenFormat, path_, code);
 }
 
+bool ScratchFile::Open() {
+    size_ = 0;
+    failed_ = CreateScratchFile(file_) != 0;
+    return !failed_;
+}
+
+bool ScratchFile::Write(std::string_view bytes) {
+    if (failed_ || !file_) return false;
+    while (!bytes.empty()) {
+        std::size_t written = 0;
+        if (WriteSome(*file_, bytes.data(), bytes.size(), written) != 0 || written == 0) {
+            failed_ = true;
+            return false;
+        }
+        size_ += written;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+bool ScratchFile::ReadBack(const std::function<void(std::string_view)>& each) {
+    if (!file_ || size_ == 0) return true;
+    // What a failed write left past size_ is not handed back.
+    if (Rewind(*file_) != 0) return false;
+    std::string block(std::min<std::uint64_t>(size_, 60 << 10), '\0');
+    for (std::uint64_t left = size_; left > 0;) {
+        std::size_t got = 0;
+        const int code = ReadSome(*file_, block.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size())), got);
+        if (code != 0 || got == 0) return false;
+        each(std::string_view(block.data(), got));
+        left -= got;
+    }
+    return true;
+}
+
 std::size_t SourceFile::Read(char* into, std::size_t room) {
     std::size_t got = 0;
     if (const int code = ReadSome(*file_, into, std::min(room, kMaxRequest), got)) {

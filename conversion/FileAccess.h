@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -75,6 +76,26 @@ private:
     Way way_ = Way::Aside;
     std::uint64_t written_ = 0;
     bool committed_ = false;
+};
+
+// A file out of sight in the system's folder for temporary files, for what
+// a run must hold until it can show it, however much that is: the system
+// removes it when it is closed, and when the program ends however it ends.
+class ScratchFile {
+public:
+    // False when no such file can be made.
+    bool Open();
+    // Appends the bytes. False when they could not all be written; the file
+    // then takes nothing more, and gives back what it had before.
+    bool Write(std::string_view bytes);
+    // Hands what was written to `each` from the start, a block at a time.
+    // False when it could not all be read back.
+    bool ReadBack(const std::function<void(std::string_view)>& each);
+
+private:
+    OwnedFile file_;
+    std::uint64_t size_ = 0;
+    bool failed_ = false;
 };
 
 // For kartovo-convert when it is stopped from outside (Ctrl+C, a signal, the

@@ -8,6 +8,7 @@
 
 #include "ByteSearch.h"
 #include "Cp932.h"
+#include "Cp932Decoder.h"
 #include "Texts.h"
 #include "Unicode.h"
 
@@ -50,6 +51,16 @@ std::array<std::size_t, kRowFields> FieldStarts(std::string_view row, std::size_
         starts[++field] = quote + 1;
     }
     return starts;
+}
+
+// The quote that closes the field whose text starts at `from`: the first
+// that no other follows, as one inside it is doubled.
+std::size_t ClosingQuote(std::string_view row, std::size_t from) {
+    std::size_t quote = FindByte(row, '"', from);
+    while (quote != std::string_view::npos && quote + 1 < row.size() && row[quote + 1] == '"') {
+        quote = FindByte(row, '"', quote + 2);
+    }
+    return quote;
 }
 
 // The next mark in text[from, to), where `from` starts a character: a byte
@@ -110,78 +121,114 @@ void LossMarks::RepairStreet(std::string& street) const {
     }
 }
 
-void LossMarks::AppendName(std::string_view field, std::string& utf8) const {
-    // Character by character from the field's start, which starts one: the
-    // runs between marks and doubled quotes are decoded whole.
-    std::size_t plain = 0;
-    const auto flush = [&](std::size_t to) {
-        if (to > plain) AppendCp932AsUtf8(field.substr(plain, to - plain), utf8);
-    };
-    for (std::size_t i = 0; i < field.size();) {
-        const auto c = static_cast<unsigned char>(field[i]);
-        if (c == '"') {
-            flush(i + 1);  // and the quote that doubles it goes
-            i += 2;
-            plain = i;
-        } else if (!IsCp932LeadByte(c) || i + 1 == field.size()) {
-            ++i;
-        } else if ((field[i] == kFirstLead || field[i] == kSecondLead) &&
-                   static_cast<unsigned char>(field[i + 1]) >= kFirstTrail) {
-            flush(i);
-            const int mark = MarkNumber(field, i);
-            AppendUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], utf8);
-            i += 2;
-            plain = i;
-        } else {
-            i += 2;
-        }
-    }
-    flush(field.size());
+char* LossMarks::Room(std::size_t size) {
+    if (described_.size() - used_ < size) described_.resize(std::max(2 * described_.size(), used_ + size));
+    return described_.data() + used_;
 }
 
-std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable,
-                                 LostContact* contact) {
+void LossMarks::Describe(std::string_view field) {
+    // In one walk, a character at a time from the field's start, which
+    // starts one. A byte of the field gives at most three of UTF-8: a mark,
+    // two bytes, gives four at most, and a doubled quote one.
+    used_ = 0;
+    char* out = Room(field.size() * 3);
+    const auto* p = reinterpret_cast<const unsigned char*>(field.data());
+    const std::size_t n = field.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c == '"') {
+            *out++ = '"';
+            i += 2;  // and the quote that doubles it
+            continue;
+        }
+        if (i + 1 < n) {
+            if ((c == kUnassignedLeadBytes[0] || c == kUnassignedLeadBytes[1]) && p[i + 1] >= kFirstTrail) {
+                const int mark = MarkNumber(field, i);
+                out = WriteUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], out);
+                i += 2;
+                continue;
+            }
+            if (const char16_t pair = DecodeCp932Pair(c, p[i + 1]); pair != 0) {
+                out = WriteUtf8(pair, out);
+                i += 2;
+                continue;
+            }
+        }
+        out = WriteUtf8(DecodeCp932Single(c), out);
+        ++i;
+    }
+    used_ = nameSize_ = static_cast<std::size_t>(out - described_.data());
+    listed_ = 0;
+    listedUnreadable_ = false;
+    listedHigh_.clear();
+}
+
+void LossMarks::List(int mark) {
+    // Each mark listed once: a contact rarely loses more than a few kinds
+    // of character, and a bit each covers the first 64.
+    if (mark == kUnreadable) {
+        if (std::exchange(listedUnreadable_, true)) return;
+    } else if (mark < 64) {
+        if ((listed_ >> mark & 1) != 0) return;
+        listed_ |= std::uint64_t{1} << mark;
+    } else if (std::find(listedHigh_.begin(), listedHigh_.end(), mark) != listedHigh_.end()) {
+        return;
+    } else {
+        listedHigh_.push_back(mark);
+    }
+    static constexpr std::string_view kComma = "、";
+    static constexpr std::string_view kUnreadableText = "（読めない値）";
+    static constexpr std::string_view kOthersText = "…";
+    char* out = Room(kComma.size() + kUnreadableText.size());
+    const auto put = [&out](std::string_view text) { out = std::copy(text.begin(), text.end(), out); };
+    if (used_ > nameSize_) put(kComma);
+    if (mark == kUnreadable) {
+        put(kUnreadableText);
+    } else if (mark == kOthers) {
+        put(kOthersText);
+    } else {
+        out = WriteShownCharacter(lost_[static_cast<std::size_t>(mark)], out);
+    }
+    used_ = static_cast<std::size_t>(out - described_.data());
+}
+
+std::uint16_t LossMarks::TakeOutEverywhere(std::string& row, std::uint16_t marked, bool describe) {
+    if (describe) {
+        // The name field is the second: after the first's closing quote, the comma and its opening quote.
+        const std::size_t start = ClosingQuote(row, 1) + kSeparatorLength;
+        Describe(std::string_view(row).substr(start, ClosingQuote(row, start) - start));
+    }
+    // The row shrinks in place by a byte a mark, from its first mark on.
+    const std::size_t end = row.size() - 1;  // the last field's closing quote
+    std::size_t at = NextMark(row, 1, end);
+    if (at == end) return 0;
+    std::size_t to = at;    // where the next byte kept goes
+    std::size_t done = at;  // the bytes before it are in place
+    while (at < end) {
+        if (describe) List(MarkNumber(row, at));
+        if (to != done) std::memmove(row.data() + to, row.data() + done, at - done);
+        to += at - done;
+        row[to++] = '?';
+        done = at + 2;
+        at = NextMark(row, done, end);
+    }
+    std::memmove(row.data() + to, row.data() + done, row.size() - done);
+    row.resize(to + (row.size() - done));
+    return marked;
+}
+
+std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable, bool describe,
+                                 bool exactFields) {
+    if (unreadable == 0 && !exactFields) return TakeOutEverywhere(row, marked, describe);
     // The fields to read: the name, and those that may hold a mark.
     std::size_t last = kNameField;
     while ((marked >> (last + 1)) != 0) ++last;
     const auto starts = FieldStarts(row, last);
-    // Each mark listed once: a contact rarely loses more than a few kinds
-    // of character, and a bit each covers the first 64.
-    std::uint64_t listed = 0;
-    bool listedUnreadable = false;
-    const auto list = [&](int mark) {
-        if (contact == nullptr) return;
-        if (mark == kUnreadable) {
-            if (std::exchange(listedUnreadable, true)) return;
-        } else if (mark < 64) {
-            if ((listed >> mark & 1) != 0) return;
-            listed |= std::uint64_t{1} << mark;
-        } else if (std::find(listedHigh_.begin(), listedHigh_.end(), mark) != listedHigh_.end()) {
-            return;
-        } else {
-            listedHigh_.push_back(mark);
-        }
-        if (!contact->characters.empty()) contact->characters += "、";
-        if (mark == kUnreadable) {
-            contact->characters += "（読めない値）";
-        } else if (mark == kOthers) {
-            contact->characters += "…";
-        } else {
-            AppendShownCharacter(lost_[static_cast<std::size_t>(mark)], contact->characters);
-        }
-    };
-    listedHigh_.clear();
     // Where a field's text ends: before the separator, or the row's last quote.
     const auto fieldEnd = [&](std::size_t field) {
         return field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : row.size() - 1;
     };
-
-    if (contact != nullptr) {
-        contact->name.clear();
-        contact->characters.clear();
-        AppendName(std::string_view(row).substr(starts[kNameField], fieldEnd(kNameField) - starts[kNameField]),
-                   contact->name);
-    }
+    if (describe) Describe(std::string_view(row).substr(starts[kNameField], fieldEnd(kNameField) - starts[kNameField]));
 
     // In one pass, in order; the row shrinks in place by a byte a mark. A
     // value that could not be read is listed where its field begins.
@@ -191,7 +238,7 @@ std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::ui
         for (; field <= upTo && (unreadable >> field) != 0; ++field) {
             if ((unreadable >> field & 1) == 0) continue;
             fields |= 1u << field;
-            list(kUnreadable);
+            if (describe) List(kUnreadable);
         }
     };
     std::size_t to = starts[0];
@@ -202,7 +249,7 @@ std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::ui
         for (std::size_t at = NextMark(row, starts[markField], end); at < end; at = NextMark(row, at + 2, end)) {
             enter(markField);
             fields |= 1u << markField;
-            list(MarkNumber(row, at));
+            if (describe) List(MarkNumber(row, at));
             if (to != done) std::memmove(row.data() + to, row.data() + done, at - done);
             to += at - done;
             row[to++] = '?';

@@ -47,9 +47,18 @@ public:
     // Makes each mark of a built row the CSV's "?" (bit i of `marked` for
     // field i + 1 where one may stand), and returns the fields that showed
     // one, together with `unreadable`, those left empty by a value that
-    // could not be read. With `contact`, it also gives the name field in
-    // its own characters and the lost characters in order of appearance.
-    std::uint16_t TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable, LostContact* contact);
+    // could not be read. To `describe` the contact is to work out Name()
+    // and Characters(). Without `exactFields` the fields returned are only
+    // nonzero when the row showed a loss: which field each mark stands in
+    // is then not worked out, a walk of the row's fields that an owner
+    // naming contacts skips.
+    std::uint16_t TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable, bool describe,
+                          bool exactFields);
+    // The contact described last: its name field in its own characters,
+    // and the characters it lost in order of appearance, UTF-8. Good until
+    // the next contact is described.
+    std::string_view Name() const { return std::string_view(described_).substr(0, nameSize_); }
+    std::string_view Characters() const { return std::string_view(described_).substr(nameSize_, used_ - nameSize_); }
 
 private:
     static bool Holds(const std::vector<int>& indexes, int index) {
@@ -58,9 +67,17 @@ private:
         }
         return false;
     }
-    // Appends a name field as the row holds it (CP932, quotes doubled,
-    // marks in place) as UTF-8, each mark as the character it stands for.
-    void AppendName(std::string_view field, std::string& utf8) const;
+    // Every mark of the row, where no value was unreadable: one search
+    // from the row's start, no field told from another.
+    std::uint16_t TakeOutEverywhere(std::string& row, std::uint16_t marked, bool describe);
+    // Takes the name field as the row holds it (CP932, quotes doubled,
+    // marks in place) as UTF-8, each mark as the character it stands for,
+    // and starts the list of characters after it.
+    void Describe(std::string_view nameField);
+    // Adds what mark `mark` stands for to the characters unless listed already.
+    void List(int mark);
+    // At least `size` bytes at the end of what is described, to write.
+    char* Room(std::size_t size);
     // The mark of lost character `c`, the same for each occurrence.
     std::string_view MarkOf(char32_t c);
 
@@ -69,7 +86,16 @@ private:
     std::vector<char32_t> lost_;  // the character of each mark, by its number
     std::vector<int> marked_;  // store indexes
     std::vector<int> unreadable_;
-    std::vector<int> listedHigh_;  // the marks from 64 on that TakeOut listed
+    // The name, then the characters, written straight into bytes reused
+    // from contact to contact: no string grown a piece at a time.
+    std::string described_;
+    std::size_t nameSize_ = 0;
+    std::size_t used_ = 0;
+    // The marks listed for the contact described: a bit each for the first
+    // 64, the rest by number.
+    std::uint64_t listed_ = 0;
+    bool listedUnreadable_ = false;
+    std::vector<int> listedHigh_;
 };
 
 }  // namespace kartovo

@@ -9,15 +9,28 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kartovo {
 
+// A contact that lost text, as the run hands it on: its texts are the
+// run's own, good until the next contact.
+struct LostContactView {
+    long long number = 0;        // the contact's place in the file, counted from 1
+    std::string_view name;       // field 2 in the source's own characters, UTF-8
+    std::uint16_t fields = 0;    // bit i: field i + 1 shows lost text; see ReadFields
+    std::string_view characters;  // UTF-8: "𠮷、U+FE0F", or "（読めない値）" for a value that could not be read
+};
+
+// The same, kept.
 struct LostContact {
-    long long number = 0;     // the contact's place in the file, counted from 1
-    std::string name;         // field 2 in the source's own characters, UTF-8
-    std::uint16_t fields = 0;  // bit i: field i + 1 shows lost text
-    std::string characters;   // UTF-8: "𠮷、U+FE0F", or "（読めない値）" for a value that could not be read
+    long long number = 0;
+    std::string name;
+    std::uint16_t fields = 0;
+    std::string characters;
+
+    LostContactView View() const { return {number, name, fields, characters}; }
 };
 
 // The contacts that lost text, in file order. All are counted; only the
@@ -30,22 +43,28 @@ public:
     // lists them all keeps them in its own, smaller form. One that reads no
     // more than `number` and `fields` says so, and the run then describes
     // only the contacts kept.
-    void HandEachTo(std::function<void(const LostContact&)> each, bool describedEach = true) {
+    void HandEachTo(std::function<void(const LostContactView&)> each, bool describedEach = true) {
         each_ = std::move(each);
         describedEach_ = describedEach;
     }
     // Whether the next contact is kept or handed on described: only then is
     // it worth describing. Otherwise its name and characters are empty.
     bool KeepsNext() const { return entries_.size() < keep_ || (each_ != nullptr && describedEach_); }
-    void Add(const LostContact& contact);
+    // Whether the owner reads `fields`, as the page does to outline the
+    // cells. Telling which field each loss stands in walks the row's fields;
+    // an owner that only names the contacts is handed some nonzero fields.
+    void ReadFields(bool reads) { readsFields_ = reads; }
+    bool ReadsFields() const { return readsFields_; }
+    void Add(const LostContactView& contact);
     void Clear();
     long long Count() const { return count_; }
     const std::vector<LostContact>& Entries() const { return entries_; }
 
 private:
     std::size_t keep_ = std::numeric_limits<std::size_t>::max();
-    std::function<void(const LostContact&)> each_;
+    std::function<void(const LostContactView&)> each_;
     bool describedEach_ = true;
+    bool readsFields_ = true;
     std::vector<LostContact> entries_;
     long long count_ = 0;
 };
@@ -58,12 +77,16 @@ inline constexpr std::size_t kShownLostContacts = 10;
 // with the count, one line per kept contact up to `maxLines`, then
 // "ほか{K}件" for the contacts not listed.
 std::string LossReportText(const LossReport& report, std::size_t maxLines);
-// Its parts: the heading, and a contact's line, "・{n}件目 {name}：{characters}".
+// Its parts: the heading, and a contact's line, "・{n}件目 {name}：{characters}",
+// which WriteLossLine writes in at most LossLineBound bytes at `out` and
+// returns its end.
 std::string LossHeading(long long count);
-void AppendLossLine(const LostContact& contact, std::string& text);
+void AppendLossLine(const LostContactView& contact, std::string& text);
+std::size_t LossLineBound(const LostContactView& contact);
+char* WriteLossLine(const LostContactView& contact, char* out);
 
-// Appends what a lost character reads as in the report: the character
-// itself, or its code (U+FE0F) when it shows nothing of its own.
-void AppendShownCharacter(char32_t c, std::string& text);
+// Writes what a lost character reads as in the report, at most 8 bytes:
+// the character itself, or its code (U+FE0F) when it shows nothing of its own.
+char* WriteShownCharacter(char32_t c, char* out);
 
 }  // namespace kartovo

@@ -32,6 +32,12 @@ void DecodeCp932(std::string_view cp932, Emit&& emit) {
 
 }  // namespace
 
+char16_t DecodeCp932Pair(unsigned char first, unsigned char second) {
+    return cp932::kDecodePairs[cp932::kDecodeRow[first]][second];
+}
+
+char16_t DecodeCp932Single(unsigned char byte) { return cp932::kDecodeSingle[byte]; }
+
 std::u16string Cp932ToUtf16(std::string_view cp932) {
     std::u16string units(cp932.size(), u'\0');  // never more units than bytes
     char16_t* out = units.data();

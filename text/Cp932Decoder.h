@@ -19,4 +19,10 @@ std::u16string Cp932ToUtf16(std::string_view cp932);
 std::string Cp932ToUtf8(std::string_view cp932);
 void AppendCp932AsUtf8(std::string_view cp932, std::string& utf8);
 
+// One character at a time, for a walk that reads some characters its own
+// way: the unit of a pair, or 0 when `first` leads none or `second` is NUL;
+// and the unit of a byte that stands alone.
+char16_t DecodeCp932Pair(unsigned char first, unsigned char second);
+char16_t DecodeCp932Single(unsigned char byte);
+
 }  // namespace kartovo

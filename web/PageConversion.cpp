@@ -34,7 +34,7 @@ std::uint16_t RowMarks(std::string_view row) {
 PageConversion::PageConversion() {
     converter_.Lost.KeepAtMost(kShownLostContacts);
     converter_.Lost.HandEachTo(
-        [this](const LostContact& contact) { lostRows_.emplace_back(contact.number, contact.fields); },
+        [this](const LostContactView& contact) { lostRows_.emplace_back(contact.number, contact.fields); },
         false);
 }
 

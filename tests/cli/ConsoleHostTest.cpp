@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "Cp932Encoder.h"
 #include "Failure.h"
 #include "FileAccess.h"
@@ -29,6 +34,26 @@ struct FakeConsole {
             },
         };
     }
+};
+
+// Points the system's folder for temporary files elsewhere while it lives.
+class TempFolderSetting {
+public:
+    explicit TempFolderSetting(const std::filesystem::path& folder) { Set(folder.native()); }
+    ~TempFolderSetting() { Set(kept_.native()); }
+    TempFolderSetting(const TempFolderSetting&) = delete;
+    TempFolderSetting& operator=(const TempFolderSetting&) = delete;
+
+private:
+    static void Set(const std::filesystem::path::string_type& folder) {
+#ifdef _WIN32
+        SetEnvironmentVariableW(L"TMP", folder.c_str());
+        SetEnvironmentVariableW(L"TEMP", folder.c_str());
+#else
+        setenv("TMPDIR", folder.c_str(), 1);
+#endif
+    }
+    std::filesystem::path kept_ = std::filesystem::temp_directory_path();
 };
 
 using Args = std::vector<std::filesystem::path::string_type>;
@@ -78,14 +103,16 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
 
     // What the CSV could not show goes to standard error, every contact of
     // it in file order, past the window's ten and the first 60 KB of the
-    // list; the CSV is written all the same.
+    // list, a line longer than those 60 KB among them; the CSV is written
+    // all the same. The list waits in a temporary file, or in memory where
+    // none can be made.
     std::string source;
     std::string listed;
     int lostCount = 0;
     for (int n = 1; n <= 3000; ++n) {
         std::string given = "太郎" + std::to_string(n);
-        for (int i = 0; n == 5 && i < 50; ++i) given += "郎";  // a name longer than 127 bytes
-        if (n % 7 == 3 || (n > 1000 && n <= 1200)) {  // and a gap as long
+        for (int i = 0; n == 5 && i < 21000; ++i) given += "郎";
+        if (n % 7 == 3 || (n > 1000 && n <= 1200)) {
             source += "BEGIN:VCARD\r\nN:山田;" + given + ";;;\r\nEND:VCARD\r\n";
             continue;
         }
@@ -94,13 +121,16 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
         ++lostCount;
     }
     test::WriteFile(dir / "連絡先.vcf", source);
-    FakeConsole lost;
-    EXPECT_EQ(RunConverter(ArgsOf({"--yes", dir / "連絡先.vcf"}), lost.Io()), 0);
-    EXPECT_EQ(lost.out, "3000件の連絡先を変換しました\n");
-    EXPECT_TRUE(test::SameLines(lost.err, std::to_string(lostCount) +
-                                              "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になって"
-                                              "います。" +
-                                              listed + "\n"));
+    for (const bool tempFolder : {true, false}) {
+        const TempFolderSetting setting(tempFolder ? std::filesystem::temp_directory_path() : dir / "なし");
+        FakeConsole lost;
+        EXPECT_EQ(RunConverter(ArgsOf({"--yes", dir / "連絡先.vcf"}), lost.Io()), 0);
+        EXPECT_EQ(lost.out, "3000件の連絡先を変換しました\n");
+        EXPECT_TRUE(test::SameLines(lost.err, std::to_string(lostCount) +
+                                                  "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になって"
+                                                  "います。" +
+                                                  listed + "\n"));
+    }
 }
 
 TEST(RunConverter, OverwriteQuestion) {
