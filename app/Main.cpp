@@ -34,7 +34,6 @@ TForm1::TForm1()
           ShellExecuteW(owner, verb, file, nullptr, nullptr, show);
       }) {
     Lost.KeepAtMost(kShownLostContacts);
-    Lost.ReadFields(false);
 }
 
 TForm1::~TForm1() {

@@ -80,7 +80,6 @@ void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport&
 
 void ConsoleHost::ListLosses(LossReport& lost) {
     lost.KeepAtMost(0);
-    lost.ReadFields(false);
     lost.HandEachTo([this](const LostContactView& contact) { HoldLine(contact); });
 }
 

@@ -188,6 +188,8 @@ void Converter::DataKiridashi() {
 void Converter::BuildRow() {
     RowText.clear();
     RowText.push_back('"');
+    fieldStarts_[0] = RowText.size();
+    fieldsBegun_ = 1;
     AppendReading();
     AppendName();
     AppendAddress();
@@ -196,23 +198,26 @@ void Converter::BuildRow() {
 }
 
 void Converter::ReportLosses(long long number) {
-    // The fields each value feeds, by where it stands. A value that could
-    // not be read is empty, and leaves no mark.
-    const auto fedBy = [this](auto lost) {
+    // The fields each value feeds, by where it stands; a contact seldom
+    // has more than one value that lost text. A value that could not be
+    // read is empty, and leaves no mark.
+    const auto fedBy = [this](const std::vector<int>& values) {
         unsigned fields = 0;
-        if (lost(firstLine_[kPhoneticLastName]) || lost(firstLine_[kPhoneticFirstName])) fields |= 1u << 0;
-        if (lost(firstLine_[kName])) fields |= 1u << 1 | 1u << 2;
-        if (lost(firstLine_[kHomeAddress])) fields |= 1u << 3 | 1u << 4 | 1u << 5;
-        for (std::size_t slot = 0; slot < jointNameLines_.size(); ++slot) {
-            if (lost(jointNameLines_[slot])) fields |= 1u << (6 + slot);
+        for (const int index : values) {
+            if (index == firstLine_[kPhoneticLastName] || index == firstLine_[kPhoneticFirstName]) fields |= 1u << 0;
+            if (index == firstLine_[kName]) fields |= 1u << 1 | 1u << 2;
+            if (index == firstLine_[kHomeAddress]) fields |= 1u << 3 | 1u << 4 | 1u << 5;
+            for (std::size_t slot = 0; slot < jointNameLines_.size(); ++slot) {
+                if (index == jointNameLines_[slot]) fields |= 1u << (6 + slot);
+            }
         }
         return static_cast<std::uint16_t>(fields);
     };
-    const std::uint16_t marked = fedBy([this](int index) { return marks_.IsMarked(index); });
-    const std::uint16_t unreadable = fedBy([this](int index) { return marks_.IsUnreadable(index); });
+    const std::uint16_t marked = fedBy(marks_.MarkedValues());
+    const std::uint16_t unreadable = fedBy(marks_.UnreadableValues());
     if (marked == 0 && unreadable == 0) return;
     const bool describe = Lost.KeepsNext();
-    const std::uint16_t fields = marks_.TakeOut(RowText, marked, unreadable, describe, Lost.ReadsFields());
+    const std::uint16_t fields = marks_.TakeOut(RowText, fieldStarts_, marked, unreadable, describe);
     if (fields == 0) return;
     LostContactView contact{number, {}, fields, {}};
     if (describe) {
@@ -222,8 +227,9 @@ void Converter::ReportLosses(long long number) {
     Lost.Add(contact);
 }
 
-void Converter::AppendField(std::string_view text) {
+inline void Converter::AppendField(std::string_view text) {
     RowText.append(kFieldSeparator);
+    if (fieldsBegun_ < fieldStarts_.size()) fieldStarts_[fieldsBegun_++] = RowText.size();
     AppendFieldText(RowText, text);
 }
 

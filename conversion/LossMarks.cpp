@@ -27,41 +27,9 @@ static_assert(std::size(kUnassignedLeadBytes) == 2);
 // kinds than there are marks.
 constexpr int kOthers = kMarkCount - 1;
 constexpr int kUnreadable = -1;  // in the list of what a contact lost
-constexpr std::size_t kRowFields = 10;
+constexpr std::size_t kRowFields = LossMarks::kRowFields;
 constexpr std::size_t kNameField = 1;
 constexpr std::size_t kSeparatorLength = 3;  // ","
-
-// Where each field's text starts in a row, up to field `last`, and where
-// the one after it starts: the row builder writes each field between
-// quotes, with any quote in it doubled, and a comma between them. No trail
-// byte is a quote, so the bytes tell. Only a row that lost text is read so:
-// the row builder, which runs for every contact, records nothing.
-std::array<std::size_t, kRowFields> FieldStarts(std::string_view row, std::size_t last) {
-    std::array<std::size_t, kRowFields> starts{};
-    std::size_t field = 0;
-    starts[0] = 1;
-    const std::size_t wanted = std::min(last + 1, kRowFields - 1);
-    for (std::size_t quote = FindByte(row, '"', 1); quote != std::string_view::npos && field < wanted;
-         quote = FindByte(row, '"', quote + 1)) {
-        if (quote + 1 < row.size() && row[quote + 1] == '"') {
-            ++quote;  // a doubled quote, inside the field
-            continue;
-        }
-        quote += 2;  // the closing quote, the comma, and the next opening quote
-        starts[++field] = quote + 1;
-    }
-    return starts;
-}
-
-// The quote that closes the field whose text starts at `from`: the first
-// that no other follows, as one inside it is doubled.
-std::size_t ClosingQuote(std::string_view row, std::size_t from) {
-    std::size_t quote = FindByte(row, '"', from);
-    while (quote != std::string_view::npos && quote + 1 < row.size() && row[quote + 1] == '"') {
-        quote = FindByte(row, '"', quote + 2);
-    }
-    return quote;
-}
 
 // The next mark in text[from, to), where `from` starts a character: a byte
 // search for the lead bytes, each hit then checked to start a character the
@@ -69,7 +37,8 @@ std::size_t ClosingQuote(std::string_view row, std::size_t from) {
 std::size_t NextMark(std::string_view text, std::size_t from, std::size_t to) {
     std::size_t known = from;  // a character starts here
     for (std::size_t i = from;;) {
-        const char* hit = FindAnyOf(text.data() + i, text.data() + to, kFirstLead, kSecondLead);
+        const char* hit =
+            FindAnyOfWithin(text.data() + i, text.data() + to, text.data() + text.size(), kFirstLead, kSecondLead);
         const auto at = static_cast<std::size_t>(hit - text.data());
         if (at + 1 >= to) return to;
         std::size_t runStart = at;
@@ -121,10 +90,7 @@ void LossMarks::RepairStreet(std::string& street) const {
     }
 }
 
-char* LossMarks::Room(std::size_t size) {
-    if (described_.size() - used_ < size) described_.resize(std::max(2 * described_.size(), used_ + size));
-    return described_.data() + used_;
-}
+void LossMarks::Grow(std::size_t size) { described_.resize(std::max(2 * described_.size(), used_ + size)); }
 
 void LossMarks::Describe(std::string_view field) {
     // In one walk, a character at a time from the field's start, which
@@ -192,73 +158,49 @@ void LossMarks::List(int mark) {
     used_ = static_cast<std::size_t>(out - described_.data());
 }
 
-std::uint16_t LossMarks::TakeOutEverywhere(std::string& row, std::uint16_t marked, bool describe) {
-    if (describe) {
-        // The name field is the second: after the first's closing quote, the comma and its opening quote.
-        const std::size_t start = ClosingQuote(row, 1) + kSeparatorLength;
-        Describe(std::string_view(row).substr(start, ClosingQuote(row, start) - start));
-    }
-    // The row shrinks in place by a byte a mark, from its first mark on.
-    const std::size_t end = row.size() - 1;  // the last field's closing quote
-    std::size_t at = NextMark(row, 1, end);
-    if (at == end) return 0;
-    std::size_t to = at;    // where the next byte kept goes
-    std::size_t done = at;  // the bytes before it are in place
-    while (at < end) {
-        if (describe) List(MarkNumber(row, at));
-        if (to != done) std::memmove(row.data() + to, row.data() + done, at - done);
-        to += at - done;
-        row[to++] = '?';
-        done = at + 2;
-        at = NextMark(row, done, end);
-    }
-    std::memmove(row.data() + to, row.data() + done, row.size() - done);
-    row.resize(to + (row.size() - done));
-    return marked;
-}
-
-std::uint16_t LossMarks::TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable, bool describe,
-                                 bool exactFields) {
-    if (unreadable == 0 && !exactFields) return TakeOutEverywhere(row, marked, describe);
-    // The fields to read: the name, and those that may hold a mark.
-    std::size_t last = kNameField;
-    while ((marked >> (last + 1)) != 0) ++last;
-    const auto starts = FieldStarts(row, last);
+std::uint16_t LossMarks::TakeOut(std::string& row, const FieldStarts& starts, std::uint16_t marked,
+                                 std::uint16_t unreadable, bool describe) {
     // Where a field's text ends: before the separator, or the row's last quote.
     const auto fieldEnd = [&](std::size_t field) {
         return field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : row.size() - 1;
     };
-    if (describe) Describe(std::string_view(row).substr(starts[kNameField], fieldEnd(kNameField) - starts[kNameField]));
+    if (describe) Describe(std::string_view(row.data() + starts[kNameField], fieldEnd(kNameField) - starts[kNameField]));
 
-    // In one pass, in order; the row shrinks in place by a byte a mark. A
-    // value that could not be read is listed where its field begins.
+    // A value that could not be read is listed where its field begins.
     unsigned fields = 0;
-    std::size_t field = 0;
+    std::size_t begun = 0;
     const auto enter = [&](std::size_t upTo) {  // the fields begun up to here
-        for (; field <= upTo && (unreadable >> field) != 0; ++field) {
-            if ((unreadable >> field & 1) == 0) continue;
-            fields |= 1u << field;
+        for (; begun <= upTo && (unreadable >> begun) != 0; ++begun) {
+            if ((unreadable >> begun & 1) == 0) continue;
+            fields |= 1u << begun;
             if (describe) List(kUnreadable);
         }
     };
-    std::size_t to = starts[0];
-    std::size_t done = starts[0];  // what is copied, or stays where it is
-    for (unsigned rest = marked; rest != 0; rest &= rest - 1) {
-        const auto markField = static_cast<std::size_t>(std::countr_zero(rest));
-        const std::size_t end = fieldEnd(markField);
-        for (std::size_t at = NextMark(row, starts[markField], end); at < end; at = NextMark(row, at + 2, end)) {
-            enter(markField);
-            fields |= 1u << markField;
+    if (marked != 0) {
+        // One search, in order, from the first field that may hold a mark
+        // to the end of the last; the row shrinks in place by a byte a mark.
+        auto field = static_cast<std::size_t>(std::countr_zero(marked));
+        const auto last = static_cast<std::size_t>(std::bit_width(marked)) - 1;
+        const std::size_t end = fieldEnd(last);
+        std::size_t at = NextMark(row, starts[field], end);
+        std::size_t to = at;    // where the next byte kept goes
+        std::size_t done = at;  // the bytes before it are in place
+        for (; at < end; at = NextMark(row, done, end)) {
+            while (field < last && starts[field + 1] <= at) ++field;
+            enter(field);
+            fields |= 1u << field;
             if (describe) List(MarkNumber(row, at));
             if (to != done) std::memmove(row.data() + to, row.data() + done, at - done);
             to += at - done;
             row[to++] = '?';
             done = at + 2;
         }
+        if (to != done) {
+            std::memmove(row.data() + to, row.data() + done, row.size() - done);
+            row.resize(to + (row.size() - done));
+        }
     }
     enter(kRowFields - 1);
-    if (to != done) std::memmove(row.data() + to, row.data() + done, row.size() - done);
-    row.resize(to + (row.size() - done));
     return static_cast<std::uint16_t>(fields);
 }
 

@@ -11,6 +11,7 @@
 // read: a lost character of the note, or of a joint name that is not
 // printed, counts for nothing.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,27 +39,31 @@ public:
     // Whether a value of the contact lost anything.
     bool Any() const { return !marked_.empty() || !unreadable_.empty(); }
     bool IsMarked(int index) const { return Holds(marked_, index); }
-    bool IsUnreadable(int index) const { return Holds(unreadable_, index); }
+    // The store indexes of the values that lost text, and of those that
+    // could not be read.
+    const std::vector<int>& MarkedValues() const { return marked_; }
+    const std::vector<int>& UnreadableValues() const { return unreadable_; }
 
     // The street's "?" become "－": so do the marks of the characters lost
     // there, whose "?" the CSV shows as a hyphen.
     void RepairStreet(std::string& street) const;
 
+    // Where each of a row's fields starts, as the row builder wrote them.
+    static constexpr std::size_t kRowFields = 10;
+    using FieldStarts = std::array<std::size_t, kRowFields>;
+
     // Makes each mark of a built row the CSV's "?" (bit i of `marked` for
     // field i + 1 where one may stand), and returns the fields that showed
     // one, together with `unreadable`, those left empty by a value that
     // could not be read. To `describe` the contact is to work out Name()
-    // and Characters(). Without `exactFields` the fields returned are only
-    // nonzero when the row showed a loss: which field each mark stands in
-    // is then not worked out, a walk of the row's fields that an owner
-    // naming contacts skips.
-    std::uint16_t TakeOut(std::string& row, std::uint16_t marked, std::uint16_t unreadable, bool describe,
-                          bool exactFields);
+    // and Characters().
+    std::uint16_t TakeOut(std::string& row, const FieldStarts& starts, std::uint16_t marked,
+                          std::uint16_t unreadable, bool describe);
     // The contact described last: its name field in its own characters,
     // and the characters it lost in order of appearance, UTF-8. Good until
     // the next contact is described.
-    std::string_view Name() const { return std::string_view(described_).substr(0, nameSize_); }
-    std::string_view Characters() const { return std::string_view(described_).substr(nameSize_, used_ - nameSize_); }
+    std::string_view Name() const { return {described_.data(), nameSize_}; }
+    std::string_view Characters() const { return {described_.data() + nameSize_, used_ - nameSize_}; }
 
 private:
     static bool Holds(const std::vector<int>& indexes, int index) {
@@ -67,9 +72,6 @@ private:
         }
         return false;
     }
-    // Every mark of the row, where no value was unreadable: one search
-    // from the row's start, no field told from another.
-    std::uint16_t TakeOutEverywhere(std::string& row, std::uint16_t marked, bool describe);
     // Takes the name field as the row holds it (CP932, quotes doubled,
     // marks in place) as UTF-8, each mark as the character it stands for,
     // and starts the list of characters after it.
@@ -77,7 +79,11 @@ private:
     // Adds what mark `mark` stands for to the characters unless listed already.
     void List(int mark);
     // At least `size` bytes at the end of what is described, to write.
-    char* Room(std::size_t size);
+    char* Room(std::size_t size) {
+        if (described_.size() - used_ < size) Grow(size);
+        return described_.data() + used_;
+    }
+    void Grow(std::size_t size);
     // The mark of lost character `c`, the same for each occurrence.
     std::string_view MarkOf(char32_t c);
 

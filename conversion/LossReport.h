@@ -19,7 +19,7 @@ namespace kartovo {
 struct LostContactView {
     long long number = 0;        // the contact's place in the file, counted from 1
     std::string_view name;       // field 2 in the source's own characters, UTF-8
-    std::uint16_t fields = 0;    // bit i: field i + 1 shows lost text; see ReadFields
+    std::uint16_t fields = 0;    // bit i: field i + 1 shows lost text
     std::string_view characters;  // UTF-8: "𠮷、U+FE0F", or "（読めない値）" for a value that could not be read
 };
 
@@ -50,11 +50,6 @@ public:
     // Whether the next contact is kept or handed on described: only then is
     // it worth describing. Otherwise its name and characters are empty.
     bool KeepsNext() const { return entries_.size() < keep_ || (each_ != nullptr && describedEach_); }
-    // Whether the owner reads `fields`, as the page does to outline the
-    // cells. Telling which field each loss stands in walks the row's fields;
-    // an owner that only names the contacts is handed some nonzero fields.
-    void ReadFields(bool reads) { readsFields_ = reads; }
-    bool ReadsFields() const { return readsFields_; }
     void Add(const LostContactView& contact);
     void Clear();
     long long Count() const { return count_; }
@@ -64,7 +59,6 @@ private:
     std::size_t keep_ = std::numeric_limits<std::size_t>::max();
     std::function<void(const LostContactView&)> each_;
     bool describedEach_ = true;
-    bool readsFields_ = true;
     std::vector<LostContact> entries_;
     long long count_ = 0;
 };

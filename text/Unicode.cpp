@@ -30,11 +30,19 @@ constexpr Range kInvisible[] = {
 static_assert(std::adjacent_find(std::begin(kInvisible), std::end(kInvisible), [](const Range& a, const Range& b) {
                   return a.first > a.last || a.last >= b.first;
               }) == std::end(kInvisible));
+// The ideographs beyond the first plane, the characters most often lost
+// from Japanese names, lie where no range does.
+constexpr char32_t kFirstIdeographPlane = 0x20000;
+constexpr char32_t kLastIdeographPlane = 0x3FFFF;
+static_assert(std::none_of(std::begin(kInvisible), std::end(kInvisible), [](const Range& r) {
+    return r.first <= kLastIdeographPlane && r.last >= kFirstIdeographPlane;
+}));
 
 }  // namespace
 
 bool IsInvisible(char32_t c) {
     if ((c & 0xFFFE) == 0xFFFE || c > 0x10FFFF) return true;  // the last two of every plane, and beyond
+    if (c >= kFirstIdeographPlane && c <= kLastIdeographPlane) return false;
     // Halving: most characters asked about lie beyond U+FFFF, past nearly
     // every range.
     const Range* range = std::lower_bound(std::begin(kInvisible), std::end(kInvisible), c,

@@ -13,7 +13,7 @@ namespace kartovo {
 // `c` is a code point, or a 16-bit unit that is no surrogate, taken in its
 // own type: the loop that reads CP932 back makes tighter code so.
 template <typename CodePoint>
-char* WriteUtf8(CodePoint c, char* out) {
+[[gnu::always_inline]] inline char* WriteUtf8(CodePoint c, char* out) {
     if (c < 0x80) {
         *out++ = static_cast<char>(c);
     } else if (c < 0x800) {

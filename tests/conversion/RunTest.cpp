@@ -158,14 +158,6 @@ TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
     plain.ReportsLosses = false;
     plain.ConvertText(source);
     EXPECT_EQ(test::ReadFile(host.destination), plain.CsvList.Text());
-    // The window and the console name the same contacts without telling
-    // their fields apart, and write the same CSV.
-    test::NoHost namingHost;
-    Converter naming(namingHost);
-    naming.Lost.ReadFields(false);
-    naming.ConvertText(source);
-    EXPECT_EQ(naming.CsvList.Text(), plain.CsvList.Text());
-    EXPECT_EQ(LossReportText(naming.Lost, fields.size()), counted + report);
     const std::string csv = Output();
     EXPECT_NE(csv.find("\"?田　太郎\""), std::string::npos);
     EXPECT_NE(csv.find("\"東京都港区本町1－2－3\""), std::string::npos);
