@@ -1,6 +1,7 @@
 #include "LossReport.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "Unicode.h"
 
@@ -41,17 +42,9 @@ char* WriteLossLine(const LostContactView& contact, char* out) {
     // The console writes a line for every contact that lost text, which may
     // be every contact of the file: straight copies, no string grown and
     // checked at each part.
-    char digits[kMostDigits];
-    char* const digitsEnd = digits + sizeof digits;
-    char* first = digitsEnd;
-    auto n = static_cast<unsigned long long>(contact.number);
-    do {
-        *--first = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n != 0);
     const auto put = [](char* to, std::string_view part) { return std::copy(part.begin(), part.end(), to); };
     out = put(out, kBullet);
-    out = std::copy(first, digitsEnd, out);
+    out = std::to_chars(out, out + kMostDigits, contact.number).ptr;
     out = put(out, kNumbered);
     out = put(out, contact.name);
     out = put(out, kColon);
