@@ -71,11 +71,18 @@ void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport&
     io_.out(Cp932ToUtf8(countMessage) + "\n");
     if (lost.Count() == 0) return;
     io_.err(LossHeading(lost.Count()) + "\n");
-    if (!heldFile_.ReadBack([this](std::string_view lines) { io_.err(lines); })) {
+    if (!heldFileTried_) {  // a short list: all of it in the block
+        io_.err(std::string_view(block_.get(), blockUsed_));
+        return;
+    }
+    // The block's lines after those held before them; the block is then
+    // free to read the file back into.
+    Hold();
+    if (!block_) block_.reset(new char[kHeldBlockSize]);
+    if (!heldFile_.ReadBack(block_.get(), kHeldBlockSize, [this](std::string_view lines) { io_.err(lines); })) {
         io_.err("（ここにあった行は一時ファイルから読み戻せませんでした）\n");
     }
     for (const std::string& lines : heldBlocks_) io_.err(lines);
-    io_.err(std::string_view(block_.get(), blockUsed_));
 }
 
 void ConsoleHost::ListLosses(LossReport& lost) {
@@ -105,10 +112,9 @@ void ConsoleHost::Hold() {
 }
 
 void ConsoleHost::Hold(std::string_view lines) {
-    if (heldBlocks_.empty()) {
-        if (!heldFileOpened_) heldFileOpened_ = heldFile_.Open();
-        if (heldFile_.Write(lines)) return;
-    }
+    if (lines.empty()) return;
+    if (!std::exchange(heldFileTried_, true)) heldFile_.Open();
+    if (heldBlocks_.empty() && heldFile_.Write(lines)) return;
     heldBlocks_.emplace_back(lines);
 }
 

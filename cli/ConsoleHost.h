@@ -62,7 +62,7 @@ private:
     std::unique_ptr<char[]> block_;
     std::size_t blockUsed_ = 0;
     ScratchFile heldFile_;
-    bool heldFileOpened_ = false;
+    bool heldFileTried_ = false;
     std::vector<std::string> heldBlocks_;
 };
 

@@ -79,16 +79,15 @@ bool ScratchFile::Write(std::string_view bytes) {
     return true;
 }
 
-bool ScratchFile::ReadBack(const std::function<void(std::string_view)>& each) {
+bool ScratchFile::ReadBack(char* block, std::size_t size, const std::function<void(std::string_view)>& each) {
     if (!file_ || size_ == 0) return true;
     // What a failed write left past size_ is not handed back.
     if (Rewind(*file_) != 0) return false;
-    std::string block(std::min<std::uint64_t>(size_, 60 << 10), '\0');
     for (std::uint64_t left = size_; left > 0;) {
         std::size_t got = 0;
-        const int code = ReadSome(*file_, block.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size())), got);
+        const int code = ReadSome(*file_, block, static_cast<std::size_t>(std::min<std::uint64_t>(left, size)), got);
         if (code != 0 || got == 0) return false;
-        each(std::string_view(block.data(), got));
+        each(std::string_view(block, got));
         left -= got;
     }
     return true;

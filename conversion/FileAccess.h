@@ -88,9 +88,9 @@ public:
     // Appends the bytes. False when they could not all be written; the file
     // then takes nothing more, and gives back what it had before.
     bool Write(std::string_view bytes);
-    // Hands what was written to `each` from the start, a block at a time.
-    // False when it could not all be read back.
-    bool ReadBack(const std::function<void(std::string_view)>& each);
+    // Hands what was written to `each` from the start, read into `block`
+    // `size` bytes at a time. False when it could not all be read back.
+    bool ReadBack(char* block, std::size_t size, const std::function<void(std::string_view)>& each);
 
 private:
     OwnedFile file_;

@@ -104,32 +104,37 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
     // What the CSV could not show goes to standard error, every contact of
     // it in file order, past the window's ten and the first 60 KB of the
     // list, a line longer than those 60 KB among them; the CSV is written
-    // all the same. The list waits in a temporary file, or in memory where
-    // none can be made.
-    std::string source;
-    std::string listed;
-    int lostCount = 0;
-    for (int n = 1; n <= 3000; ++n) {
-        std::string given = "太郎" + std::to_string(n);
-        for (int i = 0; n == 5 && i < 21000; ++i) given += "郎";
-        if (n % 7 == 3 || (n > 1000 && n <= 1200)) {
-            source += "BEGIN:VCARD\r\nN:山田;" + given + ";;;\r\nEND:VCARD\r\n";
-            continue;
+    // all the same. A long list waits in a temporary file, or in memory
+    // where none can be made; a short one in memory.
+    struct Case {
+        int contacts;
+        bool tempFolder;
+    };
+    for (const Case c : {Case{3000, true}, Case{3000, false}, Case{12, true}}) {
+        std::string source;
+        std::string listed;
+        int lostCount = 0;
+        for (int n = 1; n <= c.contacts; ++n) {
+            std::string given = "太郎" + std::to_string(n);
+            for (int i = 0; n == 5 && c.contacts > 1000 && i < 21000; ++i) given += "郎";
+            if (n % 7 == 3 || (n > 1000 && n <= 1200)) {
+                source += "BEGIN:VCARD\r\nN:山田;" + given + ";;;\r\nEND:VCARD\r\n";
+                continue;
+            }
+            source += "BEGIN:VCARD\r\nN:𠮷田;" + given + ";;;\r\nEND:VCARD\r\n";
+            listed += "\n・" + std::to_string(n) + "件目 𠮷田　" + given + "：𠮷";
+            ++lostCount;
         }
-        source += "BEGIN:VCARD\r\nN:𠮷田;" + given + ";;;\r\nEND:VCARD\r\n";
-        listed += "\n・" + std::to_string(n) + "件目 𠮷田　" + given + "：𠮷";
-        ++lostCount;
-    }
-    test::WriteFile(dir / "連絡先.vcf", source);
-    for (const bool tempFolder : {true, false}) {
-        const TempFolderSetting setting(tempFolder ? std::filesystem::temp_directory_path() : dir / "なし");
+        test::WriteFile(dir / "連絡先.vcf", source);
+        const TempFolderSetting setting(c.tempFolder ? std::filesystem::temp_directory_path() : dir / "なし");
         FakeConsole lost;
         EXPECT_EQ(RunConverter(ArgsOf({"--yes", dir / "連絡先.vcf"}), lost.Io()), 0);
-        EXPECT_EQ(lost.out, "3000件の連絡先を変換しました\n");
+        EXPECT_EQ(lost.out, std::to_string(c.contacts) + "件の連絡先を変換しました\n");
         EXPECT_TRUE(test::SameLines(lost.err, std::to_string(lostCount) +
                                                   "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になって"
                                                   "います。" +
-                                                  listed + "\n"));
+                                                  listed + "\n"))
+            << c.contacts;
     }
 }
 
