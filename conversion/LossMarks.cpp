@@ -170,6 +170,7 @@ std::uint16_t LossMarks::TakeOut(std::string& row, const FieldStarts& starts, st
     unsigned fields = 0;
     std::size_t begun = 0;
     const auto enter = [&](std::size_t upTo) {  // the fields begun up to here
+        if (unreadable == 0) return;
         for (; begun <= upTo && (unreadable >> begun) != 0; ++begun) {
             if ((unreadable >> begun & 1) == 0) continue;
             fields |= 1u << begun;

@@ -132,8 +132,9 @@ private:
     // as ReportLosses is not.
     [[gnu::noinline]] static char* WriteMark(const Cp932Encoder::Marker& mark, char32_t c, char* out) {
         const std::string_view bytes = mark(c);
-        std::memcpy(out, bytes.data(), std::min<std::size_t>(bytes.size(), 2));
-        return out + std::min<std::size_t>(bytes.size(), 2);
+        if (!bytes.empty()) *out++ = bytes[0];
+        if (bytes.size() > 1) *out++ = bytes[1];
+        return out;
     }
 
     char* out_;
