@@ -60,35 +60,41 @@ SourceFile::SourceFile(std::filesystem::path path) : path_(std::move(path)) {
 }
 
 bool ScratchFile::Open() {
-    size_ = 0;
+    pieces_.clear();
     failed_ = CreateScratchFile(file_) != 0;
     return !failed_;
 }
 
 bool ScratchFile::Write(std::string_view bytes) {
     if (failed_ || !file_) return false;
-    while (!bytes.empty()) {
+    for (std::string_view rest = bytes; !rest.empty();) {
         std::size_t written = 0;
-        if (WriteSome(*file_, bytes.data(), bytes.size(), written) != 0 || written == 0) {
-            failed_ = true;
+        if (WriteSome(*file_, rest.data(), rest.size(), written) != 0 || written == 0) {
+            failed_ = true;  // what it wrote of this piece is never read back
             return false;
         }
-        size_ += written;
-        bytes.remove_prefix(written);
+        rest.remove_prefix(written);
     }
+    pieces_.push_back(bytes.size());
     return true;
 }
 
 bool ScratchFile::ReadBack(char* block, std::size_t size, const std::function<void(std::string_view)>& each) {
-    if (!file_ || size_ == 0) return true;
-    // What a failed write left past size_ is not handed back.
+    if (!file_ || pieces_.empty()) return true;
     if (Rewind(*file_) != 0) return false;
-    for (std::uint64_t left = size_; left > 0;) {
-        std::size_t got = 0;
-        const int code = ReadSome(*file_, block, static_cast<std::size_t>(std::min<std::uint64_t>(left, size)), got);
-        if (code != 0 || got == 0) return false;
-        each(std::string_view(block, got));
-        left -= got;
+    std::string large;
+    for (const std::size_t piece : pieces_) {
+        char* into = block;
+        if (piece > size) {
+            large.resize(piece);
+            into = large.data();
+        }
+        for (std::size_t got = 0; got < piece;) {
+            std::size_t some = 0;
+            if (ReadSome(*file_, into + got, piece - got, some) != 0 || some == 0) return false;
+            got += some;
+        }
+        each(std::string_view(into, piece));
     }
     return true;
 }

@@ -88,13 +88,15 @@ public:
     // Appends the bytes. False when they could not all be written; the file
     // then takes nothing more, and gives back what it had before.
     bool Write(std::string_view bytes);
-    // Hands what was written to `each` from the start, read into `block`
-    // `size` bytes at a time. False when it could not all be read back.
+    // Hands each piece written to `each`, in order and whole, as it was
+    // written: a piece of whole lines is not cut inside a character. A
+    // piece is read into `block` when it fits its `size` bytes. False when
+    // they could not all be read back.
     bool ReadBack(char* block, std::size_t size, const std::function<void(std::string_view)>& each);
 
 private:
     OwnedFile file_;
-    std::uint64_t size_ = 0;
+    std::vector<std::size_t> pieces_;  // the size of each piece written
     bool failed_ = false;
 };
 

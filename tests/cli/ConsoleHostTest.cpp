@@ -11,20 +11,29 @@
 #include "Failure.h"
 #include "FileAccess.h"
 #include "TestSupport.h"
+#include "Utf8.h"
 
 namespace kartovo {
 namespace {
 
 // Captures the converter's console and plays the terminal.
 struct FakeConsole {
+    // Windows converts each piece written on its own, and a piece cut
+    // inside a character would not convert at all.
+    static std::string_view Whole(std::string_view text) {
+        std::u16string units;
+        EXPECT_TRUE(DecodeUtf8(text, units)) << "a piece of console text cut inside a character";
+        return text;
+    }
+
     std::string out, err;  // UTF-8
     bool terminal = false;
     std::vector<std::string> input;
 
     ConsoleHost::Io Io() {
         return {
-            [this](std::string_view text) { out += text; },
-            [this](std::string_view text) { err += text; },
+            [this](std::string_view text) { out += Whole(text); },
+            [this](std::string_view text) { err += Whole(text); },
             [this] { return terminal; },
             [this]() -> std::optional<std::string> {
                 if (input.empty()) return std::nullopt;
