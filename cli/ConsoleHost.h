@@ -44,14 +44,17 @@ public:
     bool Succeeded() const { return succeeded_; }
 
 private:
+    // The contact's line into the block; the block, or a line longer than
+    // it, to the scratch file.
+    void HoldLine(const LostContactView& contact);
+    void Hold();
+    void Hold(std::string_view lines);
+
     std::filesystem::path source_;
     std::filesystem::path destination_;
     bool assumeYes_;
     Io io_;
     bool succeeded_ = true;
-    void HoldLine(const LostContactView& contact);
-    void Hold();
-    void Hold(std::string_view lines);
 
     // The lines of the contacts that lost text wait for the heading, which
     // gives their count: in a block of 60 KB, and the blocks before it in a
