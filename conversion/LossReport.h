@@ -79,7 +79,7 @@ void AppendLossLine(const LostContactView& contact, std::string& text);
 std::size_t LossLineBound(const LostContactView& contact);
 char* WriteLossLine(const LostContactView& contact, char* out);
 
-// Writes what a lost character reads as in the report, at most 8 bytes:
+// Writes what a lost character reads as in the report, at most 10 bytes:
 // the character itself, or its code (U+FE0F) when it shows nothing of its own.
 char* WriteShownCharacter(char32_t c, char* out);
 
