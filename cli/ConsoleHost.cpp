@@ -78,7 +78,6 @@ void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport&
     // The block's lines after those held before them; the block is then
     // free to read the file back into.
     Hold();
-    if (!block_) block_.reset(new char[kHeldBlockSize]);
     if (!heldFile_.ReadBack(block_.get(), kHeldBlockSize, [this](std::string_view lines) { io_.err(lines); })) {
         io_.err("（ここにあった行は一時ファイルから読み戻せませんでした）\n");
     }
@@ -87,6 +86,7 @@ void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport&
 
 void ConsoleHost::ListLosses(LossReport& lost) {
     lost.KeepAtMost(0);
+    block_.reset(new char[kHeldBlockSize]);  // untouched, it costs no memory
     lost.HandEachTo([this](const LostContactView& contact) { HoldLine(contact); });
 }
 
@@ -100,7 +100,6 @@ void ConsoleHost::HoldLine(const LostContactView& contact) {
         Hold(line);
         return;
     }
-    if (!block_) block_.reset(new char[kHeldBlockSize]);
     char* end = WriteLossLine(contact, block_.get() + blockUsed_);
     *end++ = '\n';
     blockUsed_ = static_cast<std::size_t>(end - block_.get());

@@ -55,16 +55,6 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 void AppendCp932AsUtf8(std::string_view cp932, std::string& text) {
     // Each unit takes at most three UTF-8 bytes, and a byte gives at most
     // one unit. No table cell is a surrogate, so units convert one by one.
-    // A short text, a name in a report line, is decoded on the stack and
-    // appended once: the string is not first grown, zeroed and cut back.
-    constexpr std::size_t kShort = 64;
-    if (cp932.size() <= kShort) {
-        char bytes[kShort * 3];
-        char* out = bytes;
-        DecodeCp932(cp932, [&out](char16_t unit) { out = WriteUtf8(unit, out); });
-        text.append(bytes, static_cast<std::size_t>(out - bytes));
-        return;
-    }
     const std::size_t start = text.size();
     text.resize(start + cp932.size() * 3);
     char* out = text.data() + start;
