@@ -161,6 +161,41 @@ def fold_mixed(out, count):
     return 1
 
 
+def write_numbered(out, make, numbers):
+    """Writes make(n) for each n, a block at a time."""
+    block = []
+    size = 0
+    for n in numbers:
+        line = make(n)
+        block.append(line)
+        size += len(line)
+        if size >= BLOCK:
+            out.write(b"".join(block))
+            block, size = [], 0
+    out.write(b"".join(block))
+
+
+def falling_labels(out, count):
+    """One contact of spouse and child labels, each with its name, in
+    falling item order: every label comes before all those kept so far."""
+    out.write(b"BEGIN:VCARD\r\nNOTE:\xe5\xad\x90\xe3\x81\xa9\xe3\x82\x82\xe5\x8d\xb0\xe5\x88\xb7: true\r\n")
+    labels = (b"_$!<Child>!$_", b"_$!<Spouse>!$_")
+    write_numbered(out, lambda n: b"item%d.X-ABRELATEDNAMES:\xe5\xad\x90%d\r\nitem%d.X-ABLabel:%s\r\n"
+                   % (n, n, n, labels[n % 2]), range(count // 2, 0, -1))
+    out.write(b"END:VCARD\r\n")
+    return 1
+
+
+def other_labels(out, count):
+    """One contact of labels that mark no relation, each of its own item
+    number: every number must be remembered, as only the first label of a
+    number counts."""
+    out.write(b"BEGIN:VCARD\r\n")
+    write_numbered(out, lambda n: b"item%d.X-ABLabel:_$!<Other>!$_\r\n" % n, range(64, 64 + count))
+    out.write(b"item64.X-ABLabel:_$!<Child>!$_\r\nEND:VCARD\r\n")
+    return 1
+
+
 CASES = {
     # name: (writer, what SIZE counts)
     "long-line": (long_line, "bytes"),
@@ -177,6 +212,8 @@ CASES = {
     "fold-chain": (fold_chain, "lines"),
     "fold-blank": (fold_blank, "lines"),
     "fold-mixed": (fold_mixed, "lines"),
+    "falling-labels": (falling_labels, "lines"),
+    "other-labels": (other_labels, "lines"),
 }
 
 

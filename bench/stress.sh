@@ -37,6 +37,8 @@ all_cases=(
   "fold-chain|2000000|a name folded over 2 million lines"
   "fold-blank|10000000|10 million lines holding only a fold's blank"
   "fold-mixed|10000000|10 million folds after CR, LF and CR LF, blanks and tabs"
+  "falling-labels|2000000|a contact of a million relation labels in falling item order"
+  "other-labels|2000000|a contact of 2 million labels of distinct item numbers, no relation"
 )
 
 usage() { sed -n '7,11s/^# \{0,1\}//p' "$0"; }

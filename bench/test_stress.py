@@ -54,6 +54,8 @@ class GeneratorTest(unittest.TestCase):
             ("fold-chain", lambda d: sum(1 for l in physical_lines(d) if l.startswith(b" "))),
             ("fold-blank", lambda d: d.count(b"\r\n ")),
             ("fold-mixed", lambda d: sum(1 for l in physical_lines(d) if l[:1] in (b" ", b"\t"))),
+            ("falling-labels", lambda d: d.count(b".X-AB")),
+            ("other-labels", lambda d: d.count(b"<Other>")),
         ]
         self.assertEqual({c for c, _ in cases} | {"quotes"}, set(gen_stress.CASES))
         for case, measure in cases:
