@@ -150,7 +150,7 @@ class UsageTextTest(unittest.TestCase):
         2: HEAD, 3: NOTE, 4: NOTE, 5: MORE, 6: NOTE, 7: MORE, 8: MORE,
         9: NOTE, 10: NOTE,
         11: HEAD, 12: r"　[^　※]",
-        13: HEAD, 14: STEP, 15: STEP, 16: r"さい。$", 17: STEP,
+        13: HEAD, 14: STEP, 15: STEP, 16: MORE, 17: STEP,
         18: HEAD, 19: NOTE, 20: NOTE, 21: NOTE, 22: NOTE,
     }
 
