@@ -170,13 +170,12 @@ int TForm1::ShowMessage(MessageKind kind, std::string_view text, MessageButtons 
     return ShowMessageBox(Handle(), kind, text, buttons);
 }
 
-void TForm1::ShowConverted(std::string_view countMessage, const LossReport& lost) {
-    if (lost.Count() == 0) {
-        ShowMessage(MessageKind::Information, countMessage, MessageButtons::Ok);
-        return;
-    }
-    const std::string text = Cp932ToUtf8(countMessage) + "\n\n" + LossReportText(lost, kShownLostContacts);
-    ShowMessageBox(Handle(), MessageKind::Warning, win::Utf8ToWide(text), MessageButtons::Ok);
+void TForm1::ShowConverted(std::string_view countMessage, const std::vector<RunNote>& notes,
+                           const LossReport& lost) {
+    std::string text = WithNotes(Cp932ToUtf8(countMessage), notes);
+    if (lost.Count() != 0) text += "\n\n" + LossReportText(lost, kShownLostContacts);
+    const MessageKind kind = Warns(notes, lost) ? MessageKind::Warning : MessageKind::Information;
+    ShowMessageBox(Handle(), kind, win::Utf8ToWide(text), MessageButtons::Ok);
 }
 
 int RunMessageLoop(TForm1& form) {

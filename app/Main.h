@@ -73,7 +73,8 @@ public:
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
     // The count, and below it the first contacts that lost text, in a
     // warning box no taller than the screen.
-    void ShowConverted(std::string_view countMessage, const LossReport& lost) override;
+    void ShowConverted(std::string_view countMessage, const std::vector<RunNote>& notes,
+                       const LossReport& lost) override;
 
 private:
     friend class win::BaseWindow<TForm1>;

@@ -1,7 +1,6 @@
 #include "ConsoleHost.h"
 
 #include <algorithm>
-#include <new>
 #include <utility>
 
 #include "Converter.h"
@@ -14,6 +13,8 @@
 
 namespace kartovo {
 namespace {
+
+constexpr std::size_t kLossBlockSize = 64 << 10;
 
 constexpr std::string_view kUsage =
     "使い方: kartovo-convert [--yes] 変換元.vcf [変換先.csv]\n"
@@ -67,89 +68,81 @@ int ConsoleHost::ShowMessage(MessageKind kind, std::string_view text, MessageBut
     return answer;
 }
 
-void ConsoleHost::ShowConverted(std::string_view countMessage, const LossReport& lost) {
+void ConsoleHost::ShowConverted(std::string_view countMessage, const std::vector<RunNote>& notes,
+                                const LossReport& lost) {
     io_.out(Cp932ToUtf8(countMessage) + "\n");
-    if (lost.Count() == 0) return;
-    io_.err(LossHeading(lost.Count()) + "\n");
-    if (!heldFileTried_) {  // a short list: all of it in the block
-        io_.err(std::string_view(block_.get(), blockUsed_));
-        return;
-    }
-    // The block's lines after those held before them; the block is then
-    // free to read the file back into.
-    Hold();
-    if (!heldFile_.ReadBack(block_.get(), kHeldBlockSize, [this](std::string_view lines) { io_.err(lines); })) {
-        io_.err("（ここにあった行は一時ファイルから読み戻せませんでした）\n");
-    }
-    for (const std::string& lines : heldBlocks_) io_.err(lines);
+    for (const RunNote& note : notes) (note.warns ? io_.err : io_.out)(note.text + "\n");
+    FlushLossLines();
+    if (lost.Count() != 0) io_.err(LossHeading(lost.Count()) + "\n");
 }
 
 void ConsoleHost::ListLosses(LossReport& lost) {
     lost.KeepAtMost(0);
-    block_.reset(new char[kHeldBlockSize]);  // untouched, it costs no memory
-    lost.HandEachTo([this](const LostContactView& contact) { HoldLine(contact); });
+    lost.HandEachTo([this](const LostContactView& contact) { AddLossLine(contact); });
 }
 
-void ConsoleHost::HoldLine(const LostContactView& contact) {
-    const std::size_t bound = LossLineBound(contact) + 1;
-    if (blockUsed_ + bound > kHeldBlockSize) Hold();
-    if (bound > kHeldBlockSize) {  // a name of tens of kilobytes
-        std::string line;
-        AppendLossLine(contact, line);
-        line += '\n';
-        Hold(line);
-        return;
-    }
-    char* end = WriteLossLine(contact, block_.get() + blockUsed_);
-    *end++ = '\n';
-    blockUsed_ = static_cast<std::size_t>(end - block_.get());
+void ConsoleHost::AddLossLine(const LostContactView& contact) {
+    AppendLossLine(contact, lossLines_);
+    lossLines_ += '\n';
+    if (lossLines_.size() >= kLossBlockSize) FlushLossLines();
 }
 
-void ConsoleHost::Hold() {
-    Hold(std::string_view(block_.get(), blockUsed_));
-    blockUsed_ = 0;
+void ConsoleHost::FlushLossLines() {
+    if (lossLines_.empty()) return;
+    io_.err(lossLines_);
+    lossLines_.clear();
 }
 
-void ConsoleHost::Hold(std::string_view lines) {
-    if (lines.empty()) return;
-    if (!std::exchange(heldFileTried_, true)) heldFile_.Open();
-    if (heldBlocks_.empty() && heldFile_.Write(lines)) return;
-    heldBlocks_.emplace_back(lines);
-}
+namespace {
 
-int RunConverter(const std::vector<std::filesystem::path::string_type>& args, const ConsoleHost::Io& io) {
+struct Arguments {
     bool assumeYes = false;
-    bool optionsEnded = false;
     std::vector<std::filesystem::path> paths;
+};
+
+// Reads the command line into `read`; returns the exit status when the run
+// ends here: the usage asked for, or a usage error.
+std::optional<int> ReadArguments(const std::vector<std::filesystem::path::string_type>& args,
+                                 const ConsoleHost::Io& io, Arguments& read) {
+    bool optionsEnded = false;
     for (const auto& arg : args) {
         if (!optionsEnded && (Is(arg, "-h") || Is(arg, "--help"))) {
             io.out(kUsage);
             return 0;
         }
         if (!optionsEnded && (Is(arg, "-y") || Is(arg, "--yes"))) {
-            assumeYes = true;
+            read.assumeYes = true;
         } else if (!optionsEnded && Is(arg, "--")) {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             io.err("不明なオプションです: " + NativeToUtf8(arg) + "\n\n" + std::string(kUsage));
             return 2;
         } else {
-            paths.emplace_back(arg);
+            read.paths.emplace_back(arg);
         }
     }
-    if (paths.size() > 2) {
-        io.err("余分な引数です: " + NativeToUtf8(paths[2].native()) + "\n\n" + std::string(kUsage));
+    if (read.paths.size() > 2) {
+        io.err("余分な引数です: " + NativeToUtf8(read.paths[2].native()) + "\n\n" + std::string(kUsage));
         return 2;
     }
-    if (paths.empty()) {
+    if (read.paths.empty()) {
         io.err(kUsage);
         return 2;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunConverter(const std::vector<std::filesystem::path::string_type>& args, const ConsoleHost::Io& io) {
+    Arguments read;
+    if (const std::optional<int> status = ReadArguments(args, io, read)) return *status;
+    const std::vector<std::filesystem::path>& paths = read.paths;
     // An empty SOURCE stays empty, so the run reports the missing file itself.
     std::filesystem::path destination =
         paths.size() == 2 ? paths[1] : (paths[0].empty() ? paths[0] : ReplaceExtension(paths[0], ".csv"));
 
-    ConsoleHost host(paths[0], std::move(destination), assumeYes, io);
+    ConsoleHost host(paths[0], std::move(destination), read.assumeYes, io);
     Converter converter(host);
     host.ListLosses(converter.Lost);
     try {

@@ -2,13 +2,11 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "FileAccess.h"
 #include "Host.h"
 #include "LossReport.h"
 
@@ -33,40 +31,30 @@ public:
     std::filesystem::path SourcePath() const override { return source_; }
     std::filesystem::path DestinationPath() const override { return destination_; }
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
-    // The count on standard output, as ever; the contacts that lost text,
-    // every one of them, on standard error, which the CSV does not mix with.
-    void ShowConverted(std::string_view countMessage, const LossReport& lost) override;
-    // Takes each contact that lost text as `lost` finds it: a line of text
-    // is all the console keeps of it.
+    // The count on standard output, as ever, with the notes on the file;
+    // then, on standard error, which the CSV does not mix with, the
+    // heading that counts the contacts that lost text, below their lines.
+    void ShowConverted(std::string_view countMessage, const std::vector<RunNote>& notes,
+                       const LossReport& lost) override;
+    // From now on, writes a line on standard error for each contact that
+    // lost text, as `lost` finds it: the console keeps none of them.
     void ListLosses(LossReport& lost);
 
     // False once the run stopped short: an error shown or the overwrite refused.
     bool Succeeded() const { return succeeded_; }
 
 private:
-    // The contact's line into the block; the block, or a line longer than
-    // it, to the scratch file.
-    void HoldLine(const LostContactView& contact);
-    void Hold();
-    void Hold(std::string_view lines);
+    void AddLossLine(const LostContactView& contact);
+    void FlushLossLines();
 
     std::filesystem::path source_;
     std::filesystem::path destination_;
     bool assumeYes_;
     Io io_;
     bool succeeded_ = true;
-
-    // The lines of the contacts that lost text wait for the heading, which
-    // gives their count: in a block of 60 KB, and the blocks before it in a
-    // scratch file, so that a file in which every contact lost text takes
-    // no more memory than one in which one did. They are held in memory
-    // only from where no scratch file could be made or written.
-    static constexpr std::size_t kHeldBlockSize = 60 << 10;
-    std::unique_ptr<char[]> block_;
-    std::size_t blockUsed_ = 0;
-    ScratchFile heldFile_;
-    bool heldFileTried_ = false;
-    std::vector<std::string> heldBlocks_;
+    // Lines are written a block at a time: one write a line would cost a
+    // system call for each of a million contacts.
+    std::string lossLines_;
 };
 
 // The whole converter: parses the arguments, runs the conversion, returns the

@@ -7,6 +7,7 @@
 
 #include "Cp932Encoder.h"
 #include "CsvLines.h"
+#include "FileShape.h"
 #include "Host.h"
 #include "LossMarks.h"
 #include "LossReport.h"
@@ -29,8 +30,8 @@ public:
 
     // The middle of a run: the header and one row per contact of the source
     // lines into CsvList (the store is left holding any unfinished contact),
-    // and the contacts that lost text into Lost, afresh. Returns the number
-    // of contacts.
+    // the contacts that lost text into Lost and what the file looks like
+    // into Notes, afresh. Returns the number of contacts.
     long long ConvertText(SourceLines& lines);
     long long ConvertText(std::string_view source);
 
@@ -40,18 +41,20 @@ public:
     void DataKiridashi();
 
     // Component n (from 1) of the value of the first stored line whose key
-    // equals `key` ignoring letter case; empty when there is none.
+    // equals `key` ignoring letter case; empty when there is none. The
+    // lookup the row is defined by; the run itself finds each key it reads
+    // once, as the line comes, and reads the same value.
     std::string LoadField(std::string_view key, int n) const;
 
     // Empties the lists for a run, and gives their memory back on every way
     // out of it: a million contacts' lists would otherwise stay with the
     // owner between runs.
-    class RunLists {
+    class ReleaseListsOnExit {
     public:
-        explicit RunLists(Converter& converter);
-        ~RunLists();
-        RunLists(const RunLists&) = delete;
-        RunLists& operator=(const RunLists&) = delete;
+        explicit ReleaseListsOnExit(Converter& converter);
+        ~ReleaseListsOnExit();
+        ReleaseListsOnExit(const ReleaseListsOnExit&) = delete;
+        ReleaseListsOnExit& operator=(const ReleaseListsOnExit&) = delete;
 
     private:
         Converter& converter_;
@@ -64,46 +67,46 @@ public:
     // What the last run could not write. Its owner chooses how many
     // contacts it keeps; all are counted.
     LossReport Lost;
+    // What the last run has to say of the file as a whole.
+    std::vector<RunNote> Notes;
     // Off, a run neither marks nor reports what was lost: the conversion
     // as it is without the report, for checking that the report changes
     // no byte of the CSV.
     bool ReportsLosses = true;
 
-    // The keys a row reads besides the relation labels: the reading, the
-    // name, the home address and the note.
-    static constexpr std::size_t kFixedKeyCount = 5;
+    // The keys a row reads besides the relation labels, by their place in
+    // the first lines found.
+    enum FixedKey : std::size_t { kPhoneticLastName, kPhoneticFirstName, kName, kHomeAddress, kNote, kFixedKeyCount };
 
 private:
     // Forgets the contact whose row was built, for the next one.
     void ClearContact();
+    // Takes one source line of the contact being read.
+    void ReadLine(std::string_view line, std::string_view previous, Utf8ToCp932& convert);
+    // A spouse or child label of `item`: its name is the value of the line
+    // before it, whatever that line is (none for the contact's first line).
+    void ReadLabel(std::uint64_t item, std::string_view label, std::string_view previous, Utf8ToCp932& convert);
+    // Stores a raw line whose key a row reads as fixed key `which`, with a
+    // mark for each character its value lost.
+    void StoreValue(std::string_view line, std::size_t which, Utf8ToCp932& convert);
     // Finds the first stored line of each key a row reads, and the relation
-    // labels, in one pass over the store.
+    // labels, in the store as it stands.
     void FindReadKeys();
-    // Takes a spouse or child label at store index `label`, of item number
-    // `item` and its ItemOrder `order`, into relations_, which it keeps in
-    // item order.
-    void AddRelation(int label, std::string_view item, std::uint64_t order);
-    // Stores a raw line whose key a row reads, with a mark for each
-    // character its value lost.
-    void Keep(std::string_view line, Utf8ToCp932& convert);
     // DataKiridashi once the read keys are found.
     void BuildRow();
     // Makes the marks of the row built "?", and reports the contact if a
-    // written field showed a loss. Out of the row's way, but not marked
-    // cold: on a file where every contact lost text it runs for each, and
-    // placed among the cold code it cost some 2% more.
-    [[gnu::noinline]] void ReportLosses(long long number);
+    // written field showed a loss.
+    void ReportLosses(long long number);
     // The value of the first stored line with fixed key `which`, or the empty text.
     std::string_view FirstValue(std::size_t which) const;
 
-    // The row's steps, left to right.
+    // The row's steps, left to right (Row.cpp).
     void AppendReading();
     void AppendName();
     void AppendAddress();
     void AppendJointNames();
-    // The separator and a field's text, and where the field starts. Kept
-    // inline: nine times a contact, a call cost 2% of the whole conversion.
-    [[gnu::always_inline]] void AppendField(std::string_view text);
+    // The separator and a field's text, and where the field starts.
+    void AppendField(std::string_view text);
     // Component n (from 1) of the value last split into parts_, or the empty text.
     std::string_view Part(int n) const;
 
@@ -111,11 +114,7 @@ private:
     // millions of allocations, which are slow on Windows.
     std::array<int, kFixedKeyCount> firstLine_{};  // in the store, or -1
     ItemNumbers labelledItems_;  // the item numbers whose label came already
-    struct Relation {
-        std::uint64_t order;  // ItemOrder of its item number
-        int label;  // the store index of the label line
-    };
-    std::vector<Relation> relations_;  // each spouse or child label that counts, by item
+    RelatedNames related_;
     StringList parts_;  // each value split
     std::string reading_;
     std::string postalCode_;
@@ -130,7 +129,7 @@ private:
     // Where the row's fields start, for a row that lost text.
     LossMarks::FieldStarts fieldStarts_{};
     std::size_t fieldsBegun_ = 0;
-    std::array<int, 4> jointNameLines_{};  // the store index of each joint name printed, or -1
+    FileShape shape_;
 
     Host& host_;
 };

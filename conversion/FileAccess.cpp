@@ -59,46 +59,6 @@ SourceFile::SourceFile(std::filesystem::path path) : path_(std::move(path)) {
     if (const int code = OpenToRead(path_, file_)) FailOn(texts::kCannotOpenFormat, path_, code);
 }
 
-bool ScratchFile::Open() {
-    pieces_.clear();
-    failed_ = CreateScratchFile(file_) != 0;
-    return !failed_;
-}
-
-bool ScratchFile::Write(std::string_view bytes) {
-    if (failed_ || !file_) return false;
-    for (std::string_view rest = bytes; !rest.empty();) {
-        std::size_t written = 0;
-        if (WriteSome(*file_, rest.data(), rest.size(), written) != 0 || written == 0) {
-            failed_ = true;  // what it wrote of this piece is never read back
-            return false;
-        }
-        rest.remove_prefix(written);
-    }
-    pieces_.push_back(bytes.size());
-    return true;
-}
-
-bool ScratchFile::ReadBack(char* block, std::size_t size, const std::function<void(std::string_view)>& each) {
-    if (!file_ || pieces_.empty()) return true;
-    if (Rewind(*file_) != 0) return false;
-    std::string large;
-    for (const std::size_t piece : pieces_) {
-        char* into = block;
-        if (piece > size) {
-            large.resize(piece);
-            into = large.data();
-        }
-        for (std::size_t got = 0; got < piece;) {
-            std::size_t some = 0;
-            if (ReadSome(*file_, into + got, piece - got, some) != 0 || some == 0) return false;
-            got += some;
-        }
-        each(std::string_view(into, piece));
-    }
-    return true;
-}
-
 std::size_t SourceFile::Read(char* into, std::size_t room) {
     std::size_t got = 0;
     if (const int code = ReadSome(*file_, into, std::min(room, kMaxRequest), got)) {
@@ -168,8 +128,6 @@ NativeString WorkingFileName() {
     for (char c : std::string_view(".tmp")) name.push_back(static_cast<std::filesystem::path::value_type>(c));
     return name;
 }
-
-std::string PathForMessage(const std::filesystem::path& path) { return NativeToCp932(AbsolutePath(path)); }
 
 std::string SystemErrorText(int code) { return NativeToCp932(TrimErrorText(SystemErrorNative(code))); }
 

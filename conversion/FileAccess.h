@@ -55,7 +55,7 @@ public:
     // Whether the CSV may be handed over block by block as it grows. Not so
     // for a device or pipe, which would show a run that fails, nor for a
     // destination written in place; they get the whole CSV in Finish.
-    bool WritesAsItGrows() const { return way_ == Way::Aside; }
+    bool AcceptsEarlyWrites() const { return way_ == Way::Aside; }
     void Write(std::string_view bytes);
     // Writes `rest`, the CSV's blocks not handed over yet, flushes the file
     // to the disk and puts it in place. The source must be closed by then:
@@ -78,28 +78,6 @@ private:
     bool committed_ = false;
 };
 
-// A file out of sight in the system's folder for temporary files, for what
-// a run must hold until it can show it, however much that is: the system
-// removes it when it is closed, and when the program ends however it ends.
-class ScratchFile {
-public:
-    // False when no such file can be made.
-    bool Open();
-    // Appends the bytes. False when they could not all be written; the file
-    // then takes nothing more, and gives back what it had before.
-    bool Write(std::string_view bytes);
-    // Hands each piece written to `each`, in order and whole, as it was
-    // written: a piece of whole lines is not cut inside a character. A
-    // piece is read into `block` when it fits its `size` bytes. False when
-    // they could not all be read back.
-    bool ReadBack(char* block, std::size_t size, const std::function<void(std::string_view)>& each);
-
-private:
-    OwnedFile file_;
-    std::vector<std::size_t> pieces_;  // the size of each piece written
-    bool failed_ = false;
-};
-
 // For kartovo-convert when it is stopped from outside (Ctrl+C, a signal, the
 // console closing): leaves no working file behind as the process ends. Where
 // the working file is unnamed, or marked to go with the process, there is
@@ -118,10 +96,6 @@ std::string NativeToCp932(NativeView native);
 // The same as UTF-8 text for the screen and the console: every character
 // kept (a Linux name's bytes are taken as they are).
 std::string NativeToUtf8(NativeView native);
-
-// The path made absolute, as CP932 text; characters without a CP932 form
-// show as "?".
-std::string PathForMessage(const std::filesystem::path& path);
 
 // The system's text for an error code, as CP932, without trailing blanks,
 // control characters and periods.

@@ -71,11 +71,6 @@ void DiscardWorkingFile(OwnedFile file, const std::filesystem::path& name);
 // Opens an existing target for writing, emptied.
 int OpenInPlace(const std::filesystem::path& target, OwnedFile& file);
 
-// Creates a file for ScratchFile, open for reading and writing, which the
-// system removes when it is closed; and moves to a file's start.
-int CreateScratchFile(OwnedFile& file);
-int Rewind(FileHandle& file);
-
 // Whether the error code says that a file of that name exists.
 bool IsNameTaken(int code);
 // What the working file's name starts with, and a number that tells this

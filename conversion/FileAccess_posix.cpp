@@ -171,29 +171,6 @@ NativeView WorkingFilePrefix() { return ".kartovo-"; }  // hidden, as work files
 
 std::uint64_t ProcessNumber() { return static_cast<std::uint64_t>(::getpid()); }
 
-int CreateScratchFile(OwnedFile& file) {
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error) return error.value();
-    int descriptor = -1;
-#ifdef O_TMPFILE
-    descriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (descriptor >= 0) {
-        file = Own(descriptor);
-        return 0;
-    }
-#endif
-    // A file system without unnamed files: the name goes as soon as it is made.
-    std::string name = (folder / "kartovo-XXXXXX").string();
-    descriptor = ::mkstemp(name.data());
-    if (descriptor < 0) return errno;
-    ::unlink(name.c_str());
-    file = Own(descriptor);
-    return 0;
-}
-
-int Rewind(FileHandle& file) { return ::lseek(file.Get(), 0, SEEK_SET) == 0 ? 0 : errno; }
-
 int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std::filesystem::path& name) {
     int descriptor = OpenUnnamed(target);
     if (descriptor < 0) {

@@ -207,28 +207,6 @@ NativeView WorkingFilePrefix() { return L"~kartovo-"; }
 
 std::uint64_t ProcessNumber() { return GetCurrentProcessId(); }
 
-int CreateScratchFile(OwnedFile& file) {
-    wchar_t folder[MAX_PATH + 1];
-    wchar_t name[MAX_PATH];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return LastError();
-    // Made under a name of its own, then opened to go when it is closed.
-    if (GetTempFileNameW(folder, L"kvo", 0, name) == 0) return LastError();
-    const HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const int code = LastError();
-        DeleteFileW(name);
-        return code;
-    }
-    file = Own(handle);
-    return 0;
-}
-
-int Rewind(FileHandle& file) {
-    return SetFilePointerEx(file.Get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ? 0 : LastError();
-}
-
 int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std::filesystem::path& name) {
     return TryWorkingNames(target, name, [&file](const std::filesystem::path& candidate) {
         const NativeString path = SystemPath(candidate);

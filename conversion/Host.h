@@ -2,10 +2,12 @@
 
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 namespace kartovo {
 
 class LossReport;
+struct RunNote;
 
 enum class MessageKind { Error, Information, Confirmation, Warning };
 enum class MessageButtons { Ok, YesNo };
@@ -28,9 +30,10 @@ public:
     // Shows a modal message (CP932 text) and returns the result code.
     virtual int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) = 0;
     // Tells how a run that wrote its CSV ended: the count message (CP932
-    // text) and the contacts that lost text, if any. With none lost, the
-    // count message shows alone, as information.
-    virtual void ShowConverted(std::string_view countMessage, const LossReport& lost) = 0;
+    // text), the notes on the file as a whole, and the contacts that lost
+    // text, if any. With nothing to warn of, it is information.
+    virtual void ShowConverted(std::string_view countMessage, const std::vector<RunNote>& notes,
+                               const LossReport& lost) = 0;
 };
 
 }  // namespace kartovo

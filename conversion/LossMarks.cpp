@@ -1,10 +1,7 @@
 #include "LossMarks.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cstring>
-#include <utility>
 
 #include "ByteSearch.h"
 #include "Cp932.h"
@@ -26,8 +23,7 @@ static_assert(std::size(kUnassignedLeadBytes) == 2);
 // The last mark stands for any lost character once a contact has lost more
 // kinds than there are marks.
 constexpr int kOthers = kMarkCount - 1;
-constexpr int kUnreadable = -1;  // in the list of what a contact lost
-constexpr std::size_t kRowFields = LossMarks::kRowFields;
+constexpr int kUnreadable = kMarkCount;  // in the list of what a contact lost
 constexpr std::size_t kNameField = 1;
 constexpr std::size_t kSeparatorLength = 3;  // ","
 
@@ -37,8 +33,7 @@ constexpr std::size_t kSeparatorLength = 3;  // ","
 std::size_t NextMark(std::string_view text, std::size_t from, std::size_t to) {
     std::size_t known = from;  // a character starts here
     for (std::size_t i = from;;) {
-        const char* hit =
-            FindAnyOfWithin(text.data() + i, text.data() + to, text.data() + text.size(), kFirstLead, kSecondLead);
+        const char* hit = FindAnyOf(text.data() + i, text.data() + to, kFirstLead, kSecondLead);
         const auto at = static_cast<std::size_t>(hit - text.data());
         if (at + 1 >= to) return to;
         std::size_t runStart = at;
@@ -60,12 +55,25 @@ LossMarks::LossMarks() : marker_([this](char32_t lost) { return MarkOf(lost); })
 
 void LossMarks::Clear() {
     lost_.clear();
-    marked_.clear();
-    unreadable_.clear();
+    marked_ = 0;
+    unreadable_ = 0;
+    streetLost_.clear();
 }
 
-void LossMarks::AddValue(int index, Conversion conversion) {
-    (conversion == Conversion::Undecodable ? unreadable_ : marked_).push_back(index);
+void LossMarks::Note(Value value, Conversion conversion) {
+    if (conversion == Conversion::Substituted) marked_ |= static_cast<std::uint16_t>(1u << value);
+    if (conversion == Conversion::Undecodable) unreadable_ |= static_cast<std::uint16_t>(1u << value);
+}
+
+std::uint16_t LossMarks::FieldsOf(std::uint16_t values) {
+    // Field 1 the reading, 2 and 3 the name and its honorific, 4 to 6 the
+    // postal code and the address lines, 7 to 10 the joint names.
+    unsigned fields = 0;
+    if ((values & (1u << kReadingLast | 1u << kReadingFirst)) != 0) fields |= 1u << 0;
+    if ((values & 1u << kName) != 0) fields |= 1u << 1 | 1u << 2;
+    if ((values & 1u << kHomeAddress) != 0) fields |= 1u << 3 | 1u << 4 | 1u << 5;
+    fields |= (values >> kSpouse & 0xFu) << 6;
+    return static_cast<std::uint16_t>(fields);
 }
 
 std::string_view LossMarks::MarkOf(char32_t c) {
@@ -82,127 +90,93 @@ std::string_view LossMarks::MarkOf(char32_t c) {
     return {mark_, 2};
 }
 
-void LossMarks::RepairStreet(std::string& street) const {
+void LossMarks::RepairStreet(std::string& street) {
     // A mark and "－" are both two bytes: the street keeps its length.
     for (std::size_t at = NextMark(street, 0, street.size()); at < street.size();
          at = NextMark(street, at + 2, street.size())) {
+        const int mark = MarkNumber(street, at);
+        if (mark == kOthers || !IsDashOrHyphen(lost_[static_cast<std::size_t>(mark)])) streetLost_.push_back(mark);
         std::memcpy(street.data() + at, texts::kFullwidthHyphen.data(), 2);
     }
 }
 
-void LossMarks::Grow(std::size_t size) { described_.resize(std::max(2 * described_.size(), used_ + size)); }
-
-void LossMarks::Describe(std::string_view field) {
-    // In one walk, a character at a time from the field's start, which
-    // starts one. A byte of the field gives at most three of UTF-8: a mark,
-    // two bytes, gives four at most, and a doubled quote one.
-    used_ = 0;
-    char* out = Room(field.size() * 3);
+void LossMarks::DecodeName(std::string_view field) {
+    // A character at a time from the field's start, which starts one.
     const auto* p = reinterpret_cast<const unsigned char*>(field.data());
-    const std::size_t n = field.size();
-    for (std::size_t i = 0; i < n;) {
+    for (std::size_t i = 0; i < field.size();) {
         const unsigned char c = p[i];
+        char16_t pair = 0;
         if (c == '"') {
-            *out++ = '"';
+            description_ += '"';
             i += 2;  // and the quote that doubles it
-            continue;
+        } else if (i + 1 < field.size() && (c == kUnassignedLeadBytes[0] || c == kUnassignedLeadBytes[1]) &&
+                   p[i + 1] >= kFirstTrail) {
+            const int mark = MarkNumber(field, i);
+            AppendUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], description_);
+            i += 2;
+        } else if (i + 1 < field.size() && (pair = DecodeCp932Pair(c, p[i + 1])) != 0) {
+            AppendUtf8(pair, description_);
+            i += 2;
+        } else {
+            AppendUtf8(DecodeCp932Single(c), description_);
+            ++i;
         }
-        if (i + 1 < n) {
-            if ((c == kUnassignedLeadBytes[0] || c == kUnassignedLeadBytes[1]) && p[i + 1] >= kFirstTrail) {
-                const int mark = MarkNumber(field, i);
-                out = WriteUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], out);
-                i += 2;
-                continue;
-            }
-            if (const char16_t pair = DecodeCp932Pair(c, p[i + 1]); pair != 0) {
-                out = WriteUtf8(pair, out);
-                i += 2;
-                continue;
-            }
-        }
-        out = WriteUtf8(DecodeCp932Single(c), out);
-        ++i;
     }
-    used_ = nameSize_ = static_cast<std::size_t>(out - described_.data());
-    listed_ = 0;
-    listedUnreadable_ = false;
-    listedHigh_.clear();
 }
 
-void LossMarks::List(int mark) {
-    // Each mark listed once: a contact rarely loses more than a few kinds
-    // of character, and a bit each covers the first 64.
+void LossMarks::AddLostCharacter(int mark) {
+    if (listed_[static_cast<std::size_t>(mark)]) return;
+    listed_[static_cast<std::size_t>(mark)] = true;
+    if (description_.size() > nameSize_) description_ += "、";
     if (mark == kUnreadable) {
-        if (std::exchange(listedUnreadable_, true)) return;
-    } else if (mark < 64) {
-        if ((listed_ >> mark & 1) != 0) return;
-        listed_ |= std::uint64_t{1} << mark;
-    } else if (std::find(listedHigh_.begin(), listedHigh_.end(), mark) != listedHigh_.end()) {
-        return;
-    } else {
-        listedHigh_.push_back(mark);
-    }
-    static constexpr std::string_view kComma = "、";
-    static constexpr std::string_view kUnreadableText = "（読めない値）";
-    static constexpr std::string_view kOthersText = "…";
-    char* out = Room(kComma.size() + kUnreadableText.size());
-    const auto put = [&out](std::string_view text) { out = std::copy(text.begin(), text.end(), out); };
-    if (used_ > nameSize_) put(kComma);
-    if (mark == kUnreadable) {
-        put(kUnreadableText);
+        description_ += "（読めない値）";
     } else if (mark == kOthers) {
-        put(kOthersText);
+        description_ += "…";
     } else {
-        out = WriteShownCharacter(lost_[static_cast<std::size_t>(mark)], out);
+        AppendShownCharacter(lost_[static_cast<std::size_t>(mark)], description_);
     }
-    used_ = static_cast<std::size_t>(out - described_.data());
 }
 
-std::uint16_t LossMarks::TakeOut(std::string& row, const FieldStarts& starts, std::uint16_t marked,
-                                 std::uint16_t unreadable, bool describe) {
+bool LossMarks::ReplaceFieldMarks(const std::string& row, std::size_t from, std::size_t to) {
+    const std::size_t before = copied_;
+    for (std::size_t at = NextMark(row, from, to); at < to; at = NextMark(row, at + 2, to)) {
+        AddLostCharacter(MarkNumber(row, at));
+        replaced_.append(row, copied_, at - copied_);
+        replaced_ += '?';
+        copied_ = at + 2;
+    }
+    return copied_ != before;
+}
+
+bool LossMarks::ReplaceMarks(std::string& row, const FieldStarts& starts, LostContactView& contact) {
+    const std::uint16_t marked = FieldsOf(marked_);
+    const std::uint16_t unreadable = FieldsOf(unreadable_);
     // Where a field's text ends: before the separator, or the row's last quote.
     const auto fieldEnd = [&](std::size_t field) {
         return field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : row.size() - 1;
     };
-    if (describe) Describe(std::string_view(row.data() + starts[kNameField], fieldEnd(kNameField) - starts[kNameField]));
-
-    // A value that could not be read is listed where its field begins.
-    unsigned fields = 0;
-    std::size_t begun = 0;
-    const auto enter = [&](std::size_t upTo) {  // the fields begun up to here
-        if (unreadable == 0) return;
-        for (; begun <= upTo && (unreadable >> begun) != 0; ++begun) {
-            if ((unreadable >> begun & 1) == 0) continue;
-            fields |= 1u << begun;
-            if (describe) List(kUnreadable);
+    description_.clear();
+    DecodeName(std::string_view(row).substr(starts[kNameField], fieldEnd(kNameField) - starts[kNameField]));
+    nameSize_ = description_.size();
+    listed_.reset();
+    replaced_.clear();
+    copied_ = 0;
+    contact.fields = 0;
+    for (std::size_t field = 0; field < kRowFields; ++field) {
+        bool lost = (unreadable >> field & 1) != 0;
+        if (lost) AddLostCharacter(kUnreadable);
+        if ((marked >> field & 1) != 0 && ReplaceFieldMarks(row, starts[field], fieldEnd(field))) lost = true;
+        if (field == kFirstAddressLine && !streetLost_.empty()) {
+            for (const int mark : streetLost_) AddLostCharacter(mark);
+            lost = true;
         }
-    };
-    if (marked != 0) {
-        // One search, in order, from the first field that may hold a mark
-        // to the end of the last; the row shrinks in place by a byte a mark.
-        auto field = static_cast<std::size_t>(std::countr_zero(marked));
-        const auto last = static_cast<std::size_t>(std::bit_width(marked)) - 1;
-        const std::size_t end = fieldEnd(last);
-        std::size_t at = NextMark(row, starts[field], end);
-        std::size_t to = at;    // where the next byte kept goes
-        std::size_t done = at;  // the bytes before it are in place
-        for (; at < end; at = NextMark(row, done, end)) {
-            while (field < last && starts[field + 1] <= at) ++field;
-            enter(field);
-            fields |= 1u << field;
-            if (describe) List(MarkNumber(row, at));
-            if (to != done) std::memmove(row.data() + to, row.data() + done, at - done);
-            to += at - done;
-            row[to++] = '?';
-            done = at + 2;
-        }
-        if (to != done) {
-            std::memmove(row.data() + to, row.data() + done, row.size() - done);
-            row.resize(to + (row.size() - done));
-        }
+        if (lost) contact.fields |= static_cast<std::uint16_t>(1u << field);
     }
-    enter(kRowFields - 1);
-    return static_cast<std::uint16_t>(fields);
+    replaced_.append(row, copied_, std::string::npos);
+    row.swap(replaced_);
+    contact.name = std::string_view(description_).substr(0, nameSize_);
+    contact.characters = std::string_view(description_).substr(nameSize_);
+    return contact.fields != 0;
 }
 
 }  // namespace kartovo

@@ -12,6 +12,7 @@
 // printed, counts for nothing.
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,6 +26,14 @@ namespace kartovo {
 
 class LossMarks {
 public:
+    // The values a row is built from, each feeding fields of its own.
+    enum Value { kReadingLast, kReadingFirst, kName, kHomeAddress, kSpouse, kChild1, kChild2, kChild3, kValueCount };
+
+    static constexpr std::size_t kRowFields = 10;
+    static constexpr std::size_t kFirstAddressLine = 4;  // field 5, which ends with the street
+    // Where each of a row's fields starts, as the row builder wrote them.
+    using FieldStarts = std::array<std::size_t, kRowFields>;
+
     LossMarks();
     LossMarks(const LossMarks&) = delete;
     LossMarks& operator=(const LossMarks&) = delete;
@@ -33,75 +42,50 @@ public:
     void Clear();
     // What the encoder writes for a lost character of this contact.
     const Cp932Encoder::Marker& Marker() const { return marker_; }
-    // Value `index` of the store lost text: it holds marks, or, when it
-    // could not be read, it is empty.
-    void AddValue(int index, Conversion conversion);
-    // Whether a value of the contact lost anything.
-    bool Any() const { return !marked_.empty() || !unreadable_.empty(); }
-    bool IsMarked(int index) const { return Holds(marked_, index); }
-    // The store indexes of the values that lost text, and of those that
-    // could not be read.
-    const std::vector<int>& MarkedValues() const { return marked_; }
-    const std::vector<int>& UnreadableValues() const { return unreadable_; }
+    // How a value that the row writes came through the conversion.
+    void Note(Value value, Conversion conversion);
+    // Whether a written value lost anything.
+    bool Any() const { return marked_ != 0 || unreadable_ != 0; }
+    bool IsMarked(Value value) const { return (marked_ >> value & 1) != 0; }
 
-    // The street's "?" become "－": so do the marks of the characters lost
-    // there, whose "?" the CSV shows as a hyphen.
-    void RepairStreet(std::string& street) const;
+    // The street's "?" become "－", and so do the marks of the characters
+    // lost there. A lost dash or hyphen is what the hyphen stands for, and
+    // goes unreported; any other character is reported.
+    void RepairStreet(std::string& street);
 
-    // Where each of a row's fields starts, as the row builder wrote them.
-    static constexpr std::size_t kRowFields = 10;
-    using FieldStarts = std::array<std::size_t, kRowFields>;
-
-    // Makes each mark of a built row the CSV's "?" (bit i of `marked` for
-    // field i + 1 where one may stand), and returns the fields that showed
-    // one, together with `unreadable`, those left empty by a value that
-    // could not be read. To `describe` the contact is to work out Name()
-    // and Characters().
-    std::uint16_t TakeOut(std::string& row, const FieldStarts& starts, std::uint16_t marked,
-                          std::uint16_t unreadable, bool describe);
-    // The contact described last: its name field in its own characters,
-    // and the characters it lost in order of appearance, UTF-8. Good until
-    // the next contact is described.
-    std::string_view Name() const { return {described_.data(), nameSize_}; }
-    std::string_view Characters() const { return {described_.data() + nameSize_, used_ - nameSize_}; }
+    // Makes every mark of a built row the CSV's "?" and, when a written
+    // field lost text, fills in `contact` (good until the next contact):
+    // its name field, the fields and the characters lost. False when
+    // nothing written was lost.
+    bool ReplaceMarks(std::string& row, const FieldStarts& starts, LostContactView& contact);
 
 private:
-    static bool Holds(const std::vector<int>& indexes, int index) {
-        for (const int held : indexes) {
-            if (held == index) return true;
-        }
-        return false;
-    }
-    // Takes the name field as the row holds it (CP932, quotes doubled,
-    // marks in place) as UTF-8, each mark as the character it stands for,
-    // and starts the list of characters after it.
-    void Describe(std::string_view nameField);
+    // The fields a set of values (bits of Value) feeds.
+    static std::uint16_t FieldsOf(std::uint16_t values);
+    // Appends the name field as the row holds it (CP932, quotes doubled,
+    // marks in place) as UTF-8, each mark as the character it stands for.
+    void DecodeName(std::string_view nameField);
+    // Takes row[copied_, to) into replaced_ with each mark of [from, to)
+    // as "?", and lists their characters; false when there was none.
+    bool ReplaceFieldMarks(const std::string& row, std::size_t from, std::size_t to);
     // Adds what mark `mark` stands for to the characters unless listed already.
-    void List(int mark);
-    // At least `size` bytes at the end of what is described, to write.
-    char* Room(std::size_t size) {
-        if (described_.size() - used_ < size) Grow(size);
-        return described_.data() + used_;
-    }
-    void Grow(std::size_t size);
+    void AddLostCharacter(int mark);
     // The mark of lost character `c`, the same for each occurrence.
     std::string_view MarkOf(char32_t c);
 
     Cp932Encoder::Marker marker_;
     char mark_[2] = {};
     std::vector<char32_t> lost_;  // the character of each mark, by its number
-    std::vector<int> marked_;  // store indexes
-    std::vector<int> unreadable_;
-    // The name, then the characters, written straight into bytes reused
-    // from contact to contact: no string grown a piece at a time.
-    std::string described_;
+    std::uint16_t marked_ = 0;      // values that lost characters
+    std::uint16_t unreadable_ = 0;  // values that could not be read
+    std::vector<int> streetLost_;   // marks the street's repair took, in order
+    // The contact being reported: the row with "?" for its marks, and its
+    // name then the characters it lost.
+    std::string replaced_;
+    std::size_t copied_ = 0;  // bytes of the row taken into replaced_
+    std::string description_;
     std::size_t nameSize_ = 0;
-    std::size_t used_ = 0;
-    // The marks listed for the contact described: a bit each for the first
-    // 64, the rest by number.
-    std::uint64_t listed_ = 0;
-    bool listedUnreadable_ = false;
-    std::vector<int> listedHigh_;
+    std::bitset<256> listed_;  // marks listed already, and kUnreadable
 };
 
 }  // namespace kartovo

@@ -24,37 +24,15 @@ std::string LossHeading(long long count) {
     return std::to_string(count) + "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。";
 }
 
-namespace {
-
-constexpr std::string_view kBullet = "・";
-constexpr std::string_view kNumbered = "件目 ";
-constexpr std::string_view kColon = "：";
-constexpr std::size_t kMostDigits = 20;  // of a long long
-
-}  // namespace
-
-std::size_t LossLineBound(const LostContactView& contact) {
-    return kBullet.size() + kMostDigits + kNumbered.size() + contact.name.size() + kColon.size() +
-           contact.characters.size();
-}
-
-char* WriteLossLine(const LostContactView& contact, char* out) {
-    // The console writes a line for every contact that lost text, which may
-    // be every contact of the file: straight copies, no string grown and
-    // checked at each part.
-    const auto put = [](char* to, std::string_view part) { return std::copy(part.begin(), part.end(), to); };
-    out = put(out, kBullet);
-    out = std::to_chars(out, out + kMostDigits, contact.number).ptr;
-    out = put(out, kNumbered);
-    out = put(out, contact.name);
-    out = put(out, kColon);
-    return put(out, contact.characters);
-}
-
 void AppendLossLine(const LostContactView& contact, std::string& text) {
-    const std::size_t start = text.size();
-    text.resize(start + LossLineBound(contact));
-    text.resize(static_cast<std::size_t>(WriteLossLine(contact, text.data() + start) - text.data()));
+    char number[20];
+    char* end = std::to_chars(number, number + sizeof number, contact.number).ptr;
+    text += "・";
+    text.append(number, static_cast<std::size_t>(end - number));
+    text += "件目 ";
+    text += contact.name;
+    text += "：";
+    text += contact.characters;
 }
 
 std::string LossReportText(const LossReport& report, std::size_t maxLines) {
@@ -69,15 +47,29 @@ std::string LossReportText(const LossReport& report, std::size_t maxLines) {
     return text;
 }
 
-char* WriteShownCharacter(char32_t c, char* out) {
-    if (!IsInvisible(c)) return WriteUtf8(c, out);
+std::string WithNotes(std::string countMessage, const std::vector<RunNote>& notes) {
+    for (const RunNote& note : notes) countMessage += "\n" + note.text;
+    return countMessage;
+}
+
+bool Warns(const std::vector<RunNote>& notes, const LossReport& lost) {
+    return lost.Count() != 0 || std::any_of(notes.begin(), notes.end(), [](const RunNote& note) { return note.warns; });
+}
+
+void AppendShownCharacter(char32_t c, std::string& text) {
+    if (IsInvisible(c)) {
+        AppendCodePoint(c, text);
+    } else {
+        AppendUtf8(c, text);
+    }
+}
+
+void AppendCodePoint(char32_t c, std::string& text) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    *out++ = 'U';
-    *out++ = '+';
+    text += "U+";
     int digits = 4;
     while (digits < 8 && (c >> (4 * digits)) != 0) ++digits;
-    for (int i = digits - 1; i >= 0; --i) *out++ = kDigits[(c >> (4 * i)) & 0xF];
-    return out;
+    for (int i = digits - 1; i >= 0; --i) text += kDigits[(c >> (4 * i)) & 0xF];
 }
 
 }  // namespace kartovo

@@ -2,7 +2,7 @@
 // What a conversion could not write. A character without a CP932 form is
 // written as "?", and a value that is not valid UTF-8 as nothing; the label
 // printed from the CSV would show neither loss, so the run reports each
-// contact that lost text in one of its ten written fields.
+// contact that lost text in one of its written fields.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,17 +39,8 @@ struct LostContact {
 class LossReport {
 public:
     void KeepAtMost(std::size_t entries) { keep_ = entries; }
-    // Hands each contact to `each` as it comes, kept or not: a caller that
-    // lists them all keeps them in its own, smaller form. One that reads no
-    // more than `number` and `fields` says so, and the run then describes
-    // only the contacts kept.
-    void HandEachTo(std::function<void(const LostContactView&)> each, bool describedEach = true) {
-        each_ = std::move(each);
-        describedEach_ = describedEach;
-    }
-    // Whether the next contact is kept or handed on described: only then is
-    // it worth describing. Otherwise its name and characters are empty.
-    bool KeepsNext() const { return entries_.size() < keep_ || (each_ != nullptr && describedEach_); }
+    // Hands each contact to `each` as it comes, kept or not.
+    void HandEachTo(std::function<void(const LostContactView&)> each) { each_ = std::move(each); }
     void Add(const LostContactView& contact);
     void Clear();
     long long Count() const { return count_; }
@@ -58,9 +49,15 @@ public:
 private:
     std::size_t keep_ = std::numeric_limits<std::size_t>::max();
     std::function<void(const LostContactView&)> each_;
-    bool describedEach_ = true;
     std::vector<LostContact> entries_;
     long long count_ = 0;
+};
+
+// A line the run adds under the count, UTF-8: what the file looks like as a
+// whole. One that warns turns the window's box into a warning.
+struct RunNote {
+    std::string text;
+    bool warns = false;
 };
 
 // The contacts a report shown on screen lists by name: ten lines and the
@@ -71,16 +68,19 @@ inline constexpr std::size_t kShownLostContacts = 10;
 // with the count, one line per kept contact up to `maxLines`, then
 // "ほか{K}件" for the contacts not listed.
 std::string LossReportText(const LossReport& report, std::size_t maxLines);
-// Its parts: the heading, and a contact's line, "・{n}件目 {name}：{characters}",
-// which WriteLossLine writes in at most LossLineBound bytes at `out` and
-// returns its end.
+// Its parts: the heading, and a contact's line, "・{n}件目 {name}：{characters}".
 std::string LossHeading(long long count);
 void AppendLossLine(const LostContactView& contact, std::string& text);
-std::size_t LossLineBound(const LostContactView& contact);
-char* WriteLossLine(const LostContactView& contact, char* out);
+// The count message (UTF-8) with the notes under it, one a line.
+std::string WithNotes(std::string countMessage, const std::vector<RunNote>& notes);
+// Whether a run's outcome calls for a warning: a note that warns, or a
+// contact that lost text.
+bool Warns(const std::vector<RunNote>& notes, const LossReport& lost);
 
-// Writes what a lost character reads as in the report, at most 10 bytes:
-// the character itself, or its code (U+FE0F) when it shows nothing of its own.
-char* WriteShownCharacter(char32_t c, char* out);
+// Appends what a lost character reads as in the report: the character
+// itself, or its code (U+FE0F) when it shows nothing of its own.
+void AppendShownCharacter(char32_t c, std::string& text);
+// The code of a character as the report writes it: U+ and four to six hex digits.
+void AppendCodePoint(char32_t c, std::string& text);
 
 }  // namespace kartovo

@@ -82,7 +82,7 @@ struct NoHost : Host {
     std::filesystem::path SourcePath() const override { return {}; }
     std::filesystem::path DestinationPath() const override { return {}; }
     int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return kResultOk; }
-    void ShowConverted(std::string_view, const LossReport&) override {}
+    void ShowConverted(std::string_view, const std::vector<RunNote>&, const LossReport&) override {}
 };
 
 // A fresh folder, removed with everything in it afterwards.

@@ -37,31 +37,6 @@ const char* FindAnyOf(const char* p, const char* end, Byte... bytes) {
     return p;
 }
 
-// The same for a short range inside a larger buffer that stays readable up
-// to `readable`: a range shorter than sixteen bytes is still read as one
-// block, and a hit past `end` is none.
-template <typename... Byte>
-const char* FindAnyOfWithin(const char* p, const char* end, const char* readable, Byte... bytes) {
-    static_assert((std::is_same_v<Byte, char> && ...));
-#ifdef KARTOVO_SSE2_BYTE_SEARCH
-    while (p < end && readable - p >= 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        __m128i hits = _mm_setzero_si128();
-        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(bytes)))), ...);
-        const int found = _mm_movemask_epi8(hits);
-        if (found != 0) {
-            const char* hit = p + __builtin_ctz(static_cast<unsigned>(found));
-            return hit < end ? hit : end;
-        }
-        p += 16;
-    }
-#else
-    (void)readable;
-#endif
-    while (p < end && ((*p != bytes) && ...)) ++p;
-    return p < end ? p : end;
-}
-
 // string_view::find for one byte.
 inline std::size_t FindByte(std::string_view text, char byte, std::size_t from = 0) {
     if (from >= text.size()) return std::string_view::npos;

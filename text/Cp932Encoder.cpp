@@ -127,10 +127,7 @@ private:
         }
         out_ = WriteMark(*mark_, c, out_);
     }
-    // Out of the loop's way: inlined, the call through the marker made the
-    // loop over Japanese text twice its size and a fifth slower. Not cold,
-    // as ReportLosses is not.
-    [[gnu::noinline]] static char* WriteMark(const Cp932Encoder::Marker& mark, char32_t c, char* out) {
+    static char* WriteMark(const Cp932Encoder::Marker& mark, char32_t c, char* out) {
         const std::string_view bytes = mark(c);
         if (!bytes.empty()) *out++ = bytes[0];
         if (bytes.size() > 1) *out++ = bytes[1];
@@ -178,13 +175,6 @@ Conversion AppendUtf8To(std::string_view utf8, std::string& out, const Cp932Enco
 }
 
 }  // namespace
-
-char16_t MapJisFormToCp932Form(char16_t unit) {
-    for (const JisForm& form : kJisForms) {
-        if (form.jis == unit) return form.twin;
-    }
-    return unit;
-}
 
 void Cp932Encoder::Append(std::u16string_view units, std::string& out) const {
     const std::size_t start = out.size();

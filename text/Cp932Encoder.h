@@ -18,7 +18,9 @@ enum class Conversion { Exact, Substituted, Undecodable };
 // Windows builds write the bytes Windows writes, on a Windows set to any
 // language. A character without a CP932 form becomes "?", never a
 // look-alike; a surrogate pair is one character beyond CP932 and leaves one
-// "?". The seven JIS forms of MapJisFormToCp932Form take their twins' bytes.
+// "?". Seven characters that phones and Macs write in their JIS form take
+// the bytes of the Microsoft code point whose CP932 cell has the same glyph,
+// so that 1−2−3 and 1〜3 keep their dash and tilde.
 class Cp932Encoder {
 public:
     // What stands for a character without a CP932 form (a code point, or a
@@ -49,10 +51,5 @@ public:
 };
 
 bool IsAscii(std::string_view bytes);
-
-// Seven characters that phones and Macs write in their JIS form, mapped to
-// the Microsoft code point whose CP932 cell has the same glyph, so that
-// 1−2−3 and 1〜3 keep their dash and tilde.
-char16_t MapJisFormToCp932Form(char16_t unit);
 
 }  // namespace kartovo

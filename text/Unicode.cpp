@@ -43,8 +43,8 @@ static_assert(std::none_of(std::begin(kInvisible), std::end(kInvisible), [](cons
 bool IsInvisible(char32_t c) {
     if ((c & 0xFFFE) == 0xFFFE || c > 0x10FFFF) return true;  // the last two of every plane, and beyond
     if (c >= kFirstIdeographPlane && c <= kLastIdeographPlane) return false;
-    // Halving: most characters asked about lie beyond U+FFFF, past nearly
-    // every range.
+    // A binary search: most characters asked about lie beyond U+FFFF,
+    // past nearly every range.
     const Range* range = std::lower_bound(std::begin(kInvisible), std::end(kInvisible), c,
                                           [](const Range& r, char32_t value) { return r.last < value; });
     return range != std::end(kInvisible) && c >= range->first;
@@ -53,23 +53,20 @@ bool IsInvisible(char32_t c) {
 void AppendUtf8(char32_t c, std::string& out) {
     if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) c = kReplacement;
     char bytes[4];
-    std::size_t n = 0;
-    if (c < 0x80) {
-        bytes[n++] = static_cast<char>(c);
-    } else if (c < 0x800) {
-        bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
-        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
-        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
-        bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    out.append(bytes, n);
+    out.append(bytes, static_cast<std::size_t>(WriteUtf8(c, bytes) - bytes));
+}
+
+bool IsDashOrHyphen(char32_t c) {
+    // Unicode's Dash property, less the wave dashes (U+2053, U+301C,
+    // U+3030): a wave is no hyphen.
+    static constexpr Range kDashes[] = {
+        {0x002D, 0x002D}, {0x058A, 0x058A}, {0x05BE, 0x05BE}, {0x1400, 0x1400}, {0x1806, 0x1806},
+        {0x2010, 0x2015}, {0x207B, 0x207B}, {0x208B, 0x208B}, {0x2212, 0x2212}, {0x2E17, 0x2E17},
+        {0x2E1A, 0x2E1A}, {0x2E3A, 0x2E3B}, {0x2E40, 0x2E40}, {0x2E5D, 0x2E5D}, {0x30A0, 0x30A0},
+        {0xFE31, 0xFE32}, {0xFE58, 0xFE58}, {0xFE63, 0xFE63}, {0xFF0D, 0xFF0D}, {0x10EAD, 0x10EAD},
+    };
+    return std::any_of(std::begin(kDashes), std::end(kDashes),
+                       [c](const Range& r) { return c >= r.first && c <= r.last; });
 }
 
 namespace {
@@ -120,6 +117,15 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     }
     text.resize(static_cast<std::size_t>(out - text.data()));
     return text;
+}
+
+bool IsUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t length = 1;
+        if (DecodeOne(bytes, i, length) == kReplacement && bytes.substr(i, 3) != "\xEF\xBF\xBD") return false;
+        i += length;
+    }
+    return true;
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {

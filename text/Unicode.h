@@ -10,10 +10,9 @@ namespace kartovo {
 
 // Writes the UTF-8 form of `c` (at most four bytes) at `out` and returns the
 // end of it: the one encoder for paths, messages and CP932 text read back.
-// `c` is a code point, or a 16-bit unit that is no surrogate, taken in its
-// own type: the loop that reads CP932 back makes tighter code so.
+// `c` is a code point, or a 16-bit unit that is no surrogate.
 template <typename CodePoint>
-[[gnu::always_inline]] inline char* WriteUtf8(CodePoint c, char* out) {
+inline char* WriteUtf8(CodePoint c, char* out) {
     if (c < 0x80) {
         *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
@@ -38,6 +37,9 @@ std::string Utf16ToUtf8(std::u16string_view units);
 // A byte that starts no well-formed character becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
+// Whether the bytes are well-formed UTF-8 throughout.
+bool IsUtf8(std::string_view bytes);
+
 // Appends the UTF-8 form of a code point; a surrogate half or a value beyond
 // U+10FFFF, which has none, appends U+FFFD.
 void AppendUtf8(char32_t c, std::string& out);
@@ -48,5 +50,9 @@ void AppendUtf8(char32_t c, std::string& out);
 // surrogate halves, private-use characters, which no font need draw, and
 // values that are no character.
 bool IsInvisible(char32_t c);
+
+// Whether a character is a dash or a hyphen: where one could not be written,
+// the street's "－" stands for what was meant.
+bool IsDashOrHyphen(char32_t c);
 
 }  // namespace kartovo

@@ -34,8 +34,7 @@ std::uint16_t RowMarks(std::string_view row) {
 PageConversion::PageConversion() {
     converter_.Lost.KeepAtMost(kShownLostContacts);
     converter_.Lost.HandEachTo(
-        [this](const LostContactView& contact) { lostRows_.emplace_back(contact.number, contact.fields); },
-        false);
+        [this](const LostContactView& contact) { lostRows_.emplace_back(contact.number, contact.fields); });
 }
 
 void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
@@ -43,7 +42,7 @@ void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
     rowLengths_.clear();
     marks_.clear();
     lostRows_.clear();
-    Converter::RunLists lists(converter_);
+    Converter::ReleaseListsOnExit lists(converter_);
     const auto take = [this, &csv](std::string_view block) {
         Scan(block);
         csv(block);
@@ -62,7 +61,7 @@ void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
 }
 
 std::string PageConversion::CountMessage() const {
-    return std::to_string(count_) + Cp932ToUtf8(texts::kConvertedSuffix);
+    return WithNotes(std::to_string(count_) + Cp932ToUtf8(texts::kConvertedSuffix), converter_.Notes);
 }
 
 std::string PageConversion::LossMessage() const {

@@ -32,7 +32,7 @@ public:
     std::filesystem::path DestinationPath() const override { return {}; }
     int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return kResultOk; }
     // The page converts through ConvertText, never the whole run.
-    void ShowConverted(std::string_view, const LossReport&) override {}
+    void ShowConverted(std::string_view, const std::vector<RunNote>&, const LossReport&) override {}
 };
 
 // One conversion for the page: the source read piece by piece, the CSV

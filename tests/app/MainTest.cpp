@@ -670,8 +670,8 @@ TEST_F(WindowTest, OverwriteQuestion) {
         // The answer is about the file shown when 変換 was pressed.
         {kResultYes, L"1件の連絡先を変換しました", true, true},
     };
-    test::WriteFile(dir / "in.vcf", "END:VCARD\r\n");
-    test::WriteFile(dir / "other.vcf", "END:VCARD\r\n");
+    test::WriteFile(dir / "in.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    test::WriteFile(dir / "other.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
     ChooseSource(dir / "in.vcf");
     ShowWindow(form.Handle(), SW_SHOWNORMAL);  // the message box disables only windows that show
     for (const Case& c : cases) {
@@ -706,7 +706,7 @@ TEST_F(WindowTest, FailureIsShownAndTheWindowGoesOn) {
 
     // The next press starts a fresh run.
     std::filesystem::create_directory(missing.parent_path());
-    test::WriteFile(missing, "END:VCARD\r\nEND:VCARD\r\n");
+    test::WriteFile(missing, "BEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n");
     said.clear();
     Click(form.Button1, {Answer(said, IDOK)});
     EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"2件の連絡先を変換しました"}}));

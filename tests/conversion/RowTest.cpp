@@ -213,7 +213,13 @@ TEST(DataKiridashi, RelationScan) {
           {"item1.X-ABRELATEDNAMES", "s1"}, {"item1.X-ABLabel", "_$!<Spouse>!$_"}},
          "\"s2\",\"\",\"\",\"\""},
         // Google numbers the items across every custom label, so relations
-        // stand past item 10; item numbers count as numbers, without limit.
+        // stand past item 10; item numbers count as numbers, of up to 19
+        // digits, keys as long as the readings' among them.
+        {{{"item123456.X-ABRELATEDNAMES", "s6"}, {"item123456.X-ABLabel", "_$!<Spouse>!$_"},
+          {"item1234567.X-ABRELATEDNAMES", "c7"}, {"item1234567.X-ABLabel", "_$!<Child>!$_"},
+          {"item1234567890123456789.X-ABRELATEDNAMES", "c19"},
+          {"item1234567890123456789.X-ABLabel", "_$!<Child>!$_"}},
+         "\"s6\",\"c7\",\"c19\",\"\""},
         {{{"item11.X-ABRELATEDNAMES", "s"}, {"item11.X-ABLabel", "_$!<Spouse>!$_"}}, "\"s\",\"\",\"\",\"\""},
         {{{"item38.X-ABRELATEDNAMES", "c38"}, {"item38.X-ABLabel", "_$!<Child>!$_"},
           {"item12345678901234567890123.X-ABRELATEDNAMES", "c4"},

@@ -5,6 +5,7 @@
 #include "LossReport.h"
 #include "ScriptedHost.h"
 #include "TestSupport.h"
+#include "Unicode.h"
 
 namespace kartovo {
 namespace {
@@ -56,22 +57,34 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
         std::string rows;
         int count;
         MessageKind kind = MessageKind::Information;  // a warning when the CSV lost text
+        std::string note = "";  // what the file looks like, when it is no UTF-8 vCard
     };
+    const std::string notCard = "vCard ファイルではないようです";
+    const std::string sjisRows = Repeated("\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 2);
     const Case cases[] = {
-        {"", "", 0},
+        {"", "", 0, MessageKind::Warning, notCard},
+        {"\x89PNG\r\n\x1A\n", "", 0, MessageKind::Warning, notCard},
+        {"\xFF\xFE" "B", "", 0, MessageKind::Warning, "文字コードが UTF-8 ではありません（UTF-16 のようです）"},
+        // Names in Shift_JIS, a note of ASCII.
+        {"BEGIN:VCARD\r\nN:\x8eR\x93" "c;\x91\xbe\x98Y;;;\r\nNOTE:x\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nN:\xb6\xc5;;;;\r\nEND:VCARD\r\n",
+         sjisRows, 2, MessageKind::Warning, "文字コードが UTF-8 ではありません（Shift_JIS のようです）"},
         {"BEGIN:VCARD\r\nN:a;b;;;\r\n", "", 0},  // a last contact without its end line
         {"BEGIN:VCARD\r\nN:a;b;;;\r\nEND:VCARD", "\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 1},
+        {"\xEF\xBB\xBF" "begin:vcard\r\nEND:VCARD", kEmptyRow, 1},
         {"X:1\nBEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n", kEmptyRow + kEmptyRow, 2},
         // Lines before the first card belong to it; a mis-cased end runs on.
         {"N:x;y\r\nBEGIN:VCARD\r\nend:vcard\r\nBEGIN:VCARD\r\nN:z;w\r\nEND:VCARD\r\n",
          "\"　\",\"x　y\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 1},
         {"BEGIN:VCARD\r\nEND:VCARD \r\nEND:VCARD\r\n", kEmptyRow, 1},
         // A three-byte form whose third byte follows nothing is no UTF-8:
-        // the whole value goes, and no kanji is made up from it.
-        {"N:\xE5\xB1\x41;x\r\nEND:VCARD\r\n", kEmptyRow, 1, MessageKind::Warning},
-        {"N:\xE5\xB1\xC0;x\r\nEND:VCARD\r\n", kEmptyRow, 1, MessageKind::Warning},
+        // the whole value goes, and no kanji is made up from it. One value
+        // that happens to read as Shift_JIS makes no Shift_JIS file.
+        {"BEGIN:VCARD\r\nN:\xE5\xB1\x41;x\r\nX-PHONETIC-LAST-NAME:ヤ\r\nEND:VCARD\r\n", "\"ヤ　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 1, MessageKind::Warning},
+        {"BEGIN:VCARD\r\nN:\xE5\xB1\xC0;x\r\nEND:VCARD\r\n", kEmptyRow, 1, MessageKind::Warning,
+         "文字コードが UTF-8 ではありません（Shift_JIS のようです）"},
         // A CSV of several blocks, written out as it grows, arrives whole and in order.
-        {Repeated("N:a;b;;;\r\nEND:VCARD\r\nN:c;d;;;\r\nEND:VCARD\r\n", 30000),
+        {"BEGIN:VCARD\r\n" + Repeated("N:a;b;;;\r\nEND:VCARD\r\nN:c;d;;;\r\nEND:VCARD\r\n", 30000),
          Repeated("\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
                   "\"　\",\"c　d\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 30000),
          60000},
@@ -87,7 +100,7 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
         EXPECT_TRUE(test::SameLines(Output(), kHeader + c.rows)) << c.source.substr(0, 200);
         const std::vector<std::string> shown = ShownTexts();
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].substr(0, shown[0].find('\n')), std::to_string(c.count) + "件の連絡先を変換しました");
+        EXPECT_EQ(shown[0], std::to_string(c.count) + "件の連絡先を変換しました" + (c.note.empty() ? "" : "\n" + c.note));
         EXPECT_EQ(host.shown.back().kind, c.kind);
         EXPECT_EQ(host.shown.back().buttons, MessageButtons::Ok);
     }
@@ -98,6 +111,19 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
 TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
     const std::string unreadable = "本町" + test::Bytes({0xE5, 0xB1, 0x41});
     const std::string spouse = "item1.X-ABRELATEDNAMES:花子😀\r\nitem1.X-ABLabel:_$!<Spouse>!$_";
+    // More kinds of character lost than there are marks: those past the
+    // marks are told by "…", in the name by U+FFFD.
+    std::string manyKinds, manyShown, manyListed;
+    for (char32_t c = 0x20000; c < 0x20000 + 260; ++c) {
+        AppendUtf8(c, manyKinds);
+        if (c < 0x20000 + 249) {
+            AppendUtf8(c, manyShown);
+            AppendUtf8(c, manyListed);
+            manyListed += "、";
+        } else {
+            manyShown += "\uFFFD";
+        }
+    }
     struct Case {
         std::string lines;
         std::string reported;  // after "・{n}件目 "; empty when nothing shows
@@ -111,6 +137,10 @@ TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
         {"N:山田;三郎;;;\r\nNOTE:配偶者印刷: true😀\r\nitem1.X-ABLabel:_$!<Spouse>!$_", "山田　三郎：😀",
          1u << 6},  // unless it stands before a label
         {"N:田中;葵;;;\r\nADR;TYPE=HOME:;;本町1‑2‑3;港区;東京都;;", "", 0},  // repaired to 1－2－3
+        // The street's repair gives the hyphen meant only for a dash.
+        {"N:田中;蓮;;;\r\nADR;TYPE=HOME:;;𠮷野町1–2;港区;東京都;;", "田中　蓮：𠮷", 1u << 4},
+        {"N:山\"田;𠮷;;;", "山\"田　𠮷：𠮷", 1u << 1},  // the name as the source has it
+        {"N:" + manyKinds + ";;;;", manyShown + "　：" + manyListed + "…", 1u << 1},
         {"N:佐藤‑田中;花;;;", "佐藤‑田中　花：‑", 1u << 1},
         {"N:山田?;太郎;;;", "", 0},
         {"N:髙橋;①;;;", "", 0},
@@ -147,10 +177,11 @@ TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
     std::vector<std::pair<long long, unsigned>> found;
     for (const LostContact& contact : converter.Lost.Entries()) found.emplace_back(contact.number, contact.fields);
     EXPECT_EQ(found, fields);
-    // Eleven contacts: the window lists ten and counts the rest.
-    const std::string window = LossReportText(converter.Lost, 10);
-    EXPECT_EQ(window.substr(window.rfind('\n')), "\nほか1件");
-    EXPECT_EQ(window.substr(0, window.rfind('\n')), counted + report.substr(0, report.rfind('\n')));
+    // The window lists ten and counts the rest.
+    std::size_t tenth = 0;
+    for (int line = 0; line < 10; ++line) tenth = report.find('\n', tenth + 1);
+    EXPECT_EQ(LossReportText(converter.Lost, 10),
+              counted + report.substr(0, tenth) + "\nほか" + std::to_string(fields.size() - 10) + "件");
     // The CSV is as a run without the report writes it: "?" where a
     // character was lost, and the street's repaired.
     test::NoHost plainHost;
@@ -161,6 +192,7 @@ TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
     const std::string csv = Output();
     EXPECT_NE(csv.find("\"?田　太郎\""), std::string::npos);
     EXPECT_NE(csv.find("\"東京都港区本町1－2－3\""), std::string::npos);
+    EXPECT_NE(csv.find("\"東京都港区－野町1－2\""), std::string::npos);
 }
 
 TEST_F(RunTest, EmptyFileGivesTheHeaderOnly) {
@@ -195,7 +227,7 @@ TEST_F(RunTest, AsksBeforeOverwriting) {
         bool written;
     };
     for (const Case c : {Case{kResultYes, true}, Case{kResultNo, false}, Case{kResultCancel, false}}) {
-        test::WriteFile(host.source, "END:VCARD\r\n");
+        test::WriteFile(host.source, "BEGIN:VCARD\r\nEND:VCARD\r\n");
         test::WriteFile(host.destination, "old");
         host.shown.clear();
         host.answers = {c.answer};
@@ -219,7 +251,7 @@ TEST_F(RunTest, AsksBeforeOverwriting) {
 // The source is read whole before anything takes its place, and no working
 // file is left whatever the answer.
 TEST_F(RunTest, DestinationIsTheSourceItself) {
-    const std::string source = "N:a;b\r\nEND:VCARD\r\n";
+    const std::string source = "BEGIN:VCARD\r\nN:a;b\r\nEND:VCARD\r\n";
     struct Case {
         int answer;
         std::string contents, said;

@@ -50,9 +50,10 @@ public:
         answers.pop_front();
         return answer;
     }
-    void ShowConverted(std::string_view countMessage, const LossReport& lost) override {
-        shown.push_back({lost.Count() == 0 ? MessageKind::Information : MessageKind::Warning,
-                         Cp932ToUtf8(countMessage), MessageButtons::Ok});
+    void ShowConverted(std::string_view countMessage, const std::vector<RunNote>& notes,
+                       const LossReport& lost) override {
+        shown.push_back({Warns(notes, lost) ? MessageKind::Warning : MessageKind::Information,
+                         WithNotes(Cp932ToUtf8(countMessage), notes), MessageButtons::Ok});
         report = lost.Count() == 0 ? std::string() : LossReportText(lost, lost.Entries().size());
     }
 };

@@ -28,15 +28,17 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         std::string source;
         std::vector<std::uint16_t> marks;  // the header's first
         std::string loss = "";             // the report, as the window words it
+        std::string note = "";             // under the count
     };
+    const std::string notCard = "\nvCard ファイルではないようです";
     constexpr std::uint16_t kName = 1u << 1;
     constexpr std::uint16_t kSpouse = 1u << 6;
     const std::string lost = "N:𠮷田;健;;;\r\nADR;TYPE=HOME:;;1‑2;;;;\r\nNOTE:配偶者印刷: true\r\n"
                              "item12.X-ABRELATEDNAMES:花子😀\r\nitem12.X-ABLabel:_$!<Spouse>!$_\r\n";
     const std::string noAddress = Contacts(1, "N:山田;太郎;;;\r\n");
     const Case cases[] = {
-        {"empty", "", {kNone}},
-        {"not a vCard", "\x89PNG\r\n\x1a\n", {kNone}},
+        {"empty", "", {kNone}, "", notCard},
+        {"not a vCard", "\x89PNG\r\n\x1a\n", {kNone}, "", notCard},
         {"postal code, street, second line, nothing",
          Contacts(1, "ADR;TYPE=HOME:;;;;;〒100-0001;\r\n") + Contacts(1, "ADR;TYPE=HOME:;;1-2-3;;;;\r\n") +
              Contacts(1, "ADR;TYPE=HOME:;北側;;;;;\r\n") + noAddress,
@@ -80,7 +82,7 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         Converter plain(host);
         const long long count = plain.ConvertText(c.source);
         EXPECT_EQ(csv, plain.CsvList.Text());
-        EXPECT_EQ(conversion.CountMessage(), std::to_string(count) + "件の連絡先を変換しました");
+        EXPECT_EQ(conversion.CountMessage(), std::to_string(count) + "件の連絡先を変換しました" + c.note);
         EXPECT_EQ(conversion.Marks(), marks);
         const std::string loss = conversion.LossMessage();
         if (c.marks.size() > 10) {
