@@ -13,10 +13,12 @@
   const NO_ADDRESS = 1 << 10;  // the marks' bits, as the core sets them
   const decoder = new TextDecoder('shift_jis');
 
-  let chosen = null;
+  let chosen = null;      // { file }
   let worker = null;
+  let workerUrl = null;   // the worker's script, kept for the fresh workers
   let workerReady = false;
-  let converting = null;  // { started, progressTimer } while the worker works
+  let requests = 0;       // runs asked for; each answer carries its run's number
+  let converting = null;  // { id, started, progressTimer } while the worker works
   let result = null;      // the last conversion: its CSV and what each row needs
   let shown = 0;          // rows of the preview's list on the table
 
@@ -27,42 +29,57 @@
   }
 
   function startWorker() {
-    const core = document.getElementById('kartovo-core').textContent;
-    const url = URL.createObjectURL(new Blob([core, '\n(', workerMain.toString(), ')();\n'], { type: 'text/javascript' }));
-    worker = new Worker(url);
-    worker.onmessage = (event) => onWorkerMessage(event.data, url);
-    worker.onerror = (event) => {
+    if (!workerUrl) {
+      const core = document.getElementById('kartovo-core').textContent;
+      workerUrl = URL.createObjectURL(new Blob([core, '\n(', workerMain.toString(), ')();\n'], { type: 'text/javascript' }));
+    }
+    const started = new Worker(workerUrl);
+    worker = started;
+    workerReady = false;
+    // A worker let go may still have messages on their way: they are not heard.
+    started.onmessage = (event) => { if (started === worker) onWorkerMessage(event.data); };
+    started.onerror = (event) => {
       event.preventDefault();
-      workerBroke(event.message);
+      if (started === worker) workerBroke(event.message);
     };
   }
 
-  function workerBroke(why) {
+  function stopWorker() {
     if (worker) worker.terminate();
-    const started = workerReady;
     worker = null;
     workerReady = false;
+  }
+
+  function workerBroke(why) {
+    const started = workerReady;
+    stopWorker();
     finishConverting();
     say(started
       ? `変換できませんでした（${why || '不明なエラー'}）。もう一度「変換」を押してください。`
       : `このブラウザーでは変換できません（${why || '不明なエラー'}）。`, true);
   }
 
-  function onWorkerMessage(data, url) {
-    if (data.ready) {
-      workerReady = true;
-      URL.revokeObjectURL(url);
-    }
+  function onWorkerMessage(data) {
+    if (data.ready) workerReady = true;
+    // An answer for a run given up.
+    if (data.id !== undefined && (!converting || data.id !== converting.id)) return;
     if (data.broken) workerBroke(data.broken);
-    if (data.progress !== undefined && converting) ui.progress.value = data.progress;
+    if (data.progress !== undefined) ui.progress.value = data.progress;
     if (data.done) converted(data.done);
   }
 
+  // A file chosen while another converts ends that run: its worker is let
+  // go, so that the next run need not wait for it.
   function choose(file) {
-    chosen = file;
+    const givenUp = Boolean(converting);
+    if (givenUp) {
+      stopWorker();
+      finishConverting();
+    }
+    chosen = { file };
     ui.sourceName.textContent = file.name;
     clearResult();
-    say('');
+    say(givenUp ? '前のファイルの変換を取りやめました。「変換」を押すと、選んだファイルを変換します。' : '');
   }
 
   function clearResult() {
@@ -74,7 +91,7 @@
   }
 
   function convert() {
-    if (converting) return;
+    if (converting) return;  // the button shows that it waits
     if (!chosen) {
       say('ファイルを指定して下さい', true);
       return;
@@ -90,13 +107,16 @@
     }
     say('変換しています…');
     ui.convert.setAttribute('aria-busy', 'true');
+    ui.convert.setAttribute('aria-disabled', 'true');
     ui.progress.value = 0;
+    requests += 1;
     converting = {
+      id: requests,
       started: performance.now(),
       // A quick conversion needs no progress bar; a slow one shows it.
       progressTimer: setTimeout(() => { ui.progress.hidden = false; }, 1000),
     };
-    worker.postMessage(chosen);
+    worker.postMessage({ id: requests, ...chosen });
   }
 
   function finishConverting() {
@@ -104,6 +124,7 @@
     clearTimeout(converting.progressTimer);
     ui.progress.hidden = true;
     ui.convert.removeAttribute('aria-busy');
+    ui.convert.removeAttribute('aria-disabled');
     ui.status.dataset.ms = (performance.now() - converting.started).toFixed(1);
     converting = null;
   }

@@ -13,6 +13,7 @@ function workerMain() {
     NotReadableError: 'ファイルを読めません（選んだ後で変更されたか、読む権限がありません）',
   };
   let file = null;
+  let id = 0;  // of the run, which every message about it carries
   let offset = 0;  // of the file, read
   let ahead = new Uint8Array(0);
   let aheadAt = 0;  // of what was read, handed to the core
@@ -38,7 +39,7 @@ function workerMain() {
     const n = Math.min(room, ahead.length - aheadAt);
     Module.HEAPU8.set(ahead.subarray(aheadAt, aheadAt + n), into);
     aheadAt += n;
-    postMessage({ progress: (offset - ahead.length + aheadAt) / file.size });
+    postMessage({ id, progress: (offset - ahead.length + aheadAt) / file.size });
     return n;
   };
   Module.takeCsv = (bytes, size) => { parts.push(Module.HEAPU8.slice(bytes, bytes + size)); };
@@ -49,13 +50,13 @@ function workerMain() {
       convert(event.data);
     } catch (error) {
       // The core stopped short (out of memory, say): the page starts a new worker.
-      postMessage({ broken: String(error) });
+      postMessage({ id: event.data.id, broken: String(error) });
     }
   };
   ready.then(() => postMessage({ ready: true }));
 
-  function convert(chosen) {
-    file = chosen;
+  function convert(request) {
+    ({ file, id } = request);
     offset = 0;
     ahead = new Uint8Array(0);
     aheadAt = 0;
@@ -77,6 +78,6 @@ function workerMain() {
     parts = [];
     ahead = new Uint8Array(0);
     file = null;
-    postMessage({ done }, [lengths.buffer, marks.buffer]);
+    postMessage({ id, done }, [lengths.buffer, marks.buffer]);
   }
 }
