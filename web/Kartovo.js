@@ -13,7 +13,7 @@
   const NO_ADDRESS = 1 << 10;  // the marks' bits, as the core sets them
   const decoder = new TextDecoder('shift_jis');
 
-  let chosen = null;      // { file }
+  let chosen = null;      // the file, with its size and time when chosen
   let worker = null;
   let workerUrl = null;   // the worker's script, kept for the fresh workers
   let workerReady = false;
@@ -76,7 +76,7 @@
       stopWorker();
       finishConverting();
     }
-    chosen = { file };
+    chosen = { file, size: file.size, lastModified: file.lastModified };
     ui.sourceName.textContent = file.name;
     clearResult();
     say(givenUp ? '前のファイルの変換を取りやめました。「変換」を押すと、選んだファイルを変換します。' : '');
