@@ -11,6 +11,9 @@
   }
   const PAGE_ROWS = 200;
   const NO_ADDRESS = 1 << 10;  // the marks' bits, as the core sets them
+  // A cell shows no more of its value: a browser takes seconds to lay out
+  // a line of millions of characters, and no label holds one.
+  const CELL_CHARACTERS = 1000;
   const decoder = new TextDecoder('shift_jis');
 
   let chosen = null;      // the file, with its size and time when chosen
@@ -173,9 +176,27 @@
   }
 
   // The fields of a CSV row as the converter writes it: each one quoted, a
-  // quote inside doubled.
+  // quote inside doubled, a comma between. Searched for rather than matched
+  // by a pattern, whose repeat overflows the stack on a value of millions
+  // of characters.
   function fields(row) {
-    return Array.from(row.matchAll(/"((?:[^"]|"")*)"/g), (m) => m[1].replaceAll('""', '"'));
+    const cells = [];
+    for (let at = 1; at <= row.length;) {  // at: past a field's opening quote
+      let text = '';
+      for (;;) {
+        const quote = row.indexOf('"', at);
+        if (quote < 0) return [...cells, text + row.slice(at)];  // no row of the converter's
+        if (row[quote + 1] !== '"') {
+          text += row.slice(at, quote);
+          at = quote + 3;  // past the quote, the comma and the next field's quote
+          break;
+        }
+        text += row.slice(at, quote + 1);
+        at = quote + 2;
+      }
+      cells.push(text);
+    }
+    return cells;
   }
 
   // The table says it is busy while its rows are read from the CSV.
@@ -217,7 +238,7 @@
       tr.append(number);
       cells.forEach((text, field) => {
         const td = document.createElement('td');
-        td.textContent = text;
+        td.textContent = text.length > CELL_CHARACTERS ? `${text.slice(0, CELL_CHARACTERS)}…` : text;
         if (marks & (1 << field)) td.className = 'lost';
         tr.append(td);
       });

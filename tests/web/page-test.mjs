@@ -45,6 +45,9 @@ writeFileSync(lost, ['BEGIN:VCARD', 'N:𠮷田;健;;;', 'ADR;TYPE=HOME:;;1‑2;�
   'BEGIN:VCARD', 'N:山田;太郎;;;', 'ADR;TYPE=HOME:;;1;;;;', 'END:VCARD', ''].join('\r\n'));
 const empty = path.join(files, 'empty.vcf');
 writeFileSync(empty, '');
+// A value of ten million characters, one field of one row.
+const long = path.join(files, 'long.vcf');
+writeFileSync(long, `BEGIN:VCARD\r\nN:${'a'.repeat(10_000_000)};;;;\r\nEND:VCARD\r\n`);
 const gone = path.join(files, 'gone.vcf');
 writeFileSync(gone, 'BEGIN:VCARD\r\nN:a;b;;;\r\nEND:VCARD\r\n');
 // Exported again under the same name after it was chosen: longer each time.
@@ -85,6 +88,7 @@ const cases = [
   ...['cr-multi.vcf', 'emoji-lf.vcf', 'family.vcf', 'folded-end.vcf', 'lenient.vcf'].map((name) => (
     { what: `the fuzzers' ${name}`, file: path.join(corpus, name) })),
   { what: '10,000 contacts', file: tenThousand, status: '10000件の連絡先を変換しました', rows: 200, more: 9800 },
+  { what: 'a value of 10 million characters', file: long, status: '1件の連絡先を変換しました', rows: 1 },
   // The second file's result, not the first's, however their runs end.
   { what: 'a file chosen while another converts', file: lost, during: tenThousand, status: '2件の連絡先を変換しました',
     cells: [[0, ['1', '　', '?田　健']]] },
