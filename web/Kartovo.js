@@ -14,6 +14,9 @@
   // A cell shows no more of its value: a browser takes seconds to lay out
   // a line of millions of characters, and no label holds one.
   const CELL_CHARACTERS = 1000;
+  // A WebAssembly heap never shrinks: a worker whose heap grew past this is
+  // let go after its run, and the next run starts a fresh one.
+  const LARGE_HEAP = 64 << 20;
   const decoder = new TextDecoder('shift_jis');
 
   let chosen = null;      // the file, with its size and time when chosen
@@ -134,6 +137,7 @@
 
   function converted(done) {
     finishConverting();
+    if (done.heap > LARGE_HEAP) stopWorker();
     if (!done.ok) {
       say(done.message, true);
       return;

@@ -114,6 +114,7 @@ function workerMain() {
       csv: ok ? new Blob(parts, { type: 'text/csv' }) : null,
       lengths,
       marks,
+      heap: Module.HEAPU8.length,  // it never shrinks
     };
   }
 }
