@@ -292,9 +292,20 @@
   document.addEventListener('drop', (event) => {
     event.preventDefault();
     dragging(false);
-    const files = event.dataTransfer.files;
-    if (files.length) choose(files[files.length - 1]);
+    const { files, items } = event.dataTransfer;
+    if (!files.length) return;
+    const file = files[files.length - 1];
+    if (isFolder(items)) say(`${file.name} はフォルダーです。中の vCard ファイル（.vcf）を選んでください。`, true);
+    else choose(file);
   });
+  // A folder comes among the dropped files as one that cannot be read; only
+  // its entry, to be asked during the drop, tells it apart.
+  function isFolder(items) {
+    const files = Array.from(items || []).filter((item) => item.kind === 'file');
+    const last = files[files.length - 1];
+    const entry = last && last.webkitGetAsEntry ? last.webkitGetAsEntry() : null;
+    return Boolean(entry && entry.isDirectory);
+  }
   window.addEventListener('error', (event) => fail(event.error || event.message));
   window.addEventListener('unhandledrejection', (event) => fail(event.reason));
 

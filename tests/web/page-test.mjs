@@ -122,6 +122,7 @@ try {
       result = await byKeyboard(page, c.file);
     } else if (c.dropped || c.during) {
       if (c.during) await (await page.$('#source')).uploadFile(c.during);
+      else await dropFolder(page, files);
       await drop(page, c.file, Boolean(c.during));
       await page.click('#convert');
       result = await outcome(page);
@@ -274,6 +275,19 @@ async function drop(page, file, converting) {
   }, path.basename(file), bytes, converting);
   const name = await page.$eval('#source-name', (output) => output.textContent);
   check('a dropped file is chosen', name === path.basename(file), name);
+}
+
+// A folder dropped from the file manager, through the browser's own drop:
+// refused by name, not taken for a file.
+async function dropFolder(page, folder) {
+  const session = await page.createCDPSession();
+  const data = { items: [], files: [folder], dragOperationsMask: 1 };
+  for (const type of ['dragEnter', 'dragOver', 'drop']) await session.send('Input.dispatchDragEvent', { type, x: 100, y: 100, data });
+  await session.detach();
+  await page.waitForFunction(() => document.getElementById('status').textContent.includes('フォルダー'), { timeout: 5000 })
+    .catch(() => {});
+  const said = await page.$eval('#status', (status) => `${status.className} ${status.textContent}`);
+  check('a dropped folder is refused as one', said === `error ${path.basename(folder)} はフォルダーです。中の vCard ファイル（.vcf）を選んでください。`, said);
 }
 
 // The page after converting the sample, at a desktop's width and a phone's.
