@@ -93,6 +93,8 @@
     result = null;
     ui.save.disabled = true;
     ui.saveName.textContent = '';
+    ui.summary.textContent = '';
+    ui.report.textContent = '';
     ui.result.hidden = true;
   }
 
@@ -155,9 +157,8 @@
     ui.summary.textContent = noAddress
       ? `郵便番号も住所もない連絡先が ${noAddress} 件あります（「住所なし」の行）。このままでは宛名ラベルを作れません。`
       : '';
-    // The window's words, with the cells that show "?" outlined below.
+    // The window's words, with the cells that show "?" marked below.
     ui.report.textContent = done.report;
-    ui.report.hidden = !done.report;
     ui.markedOnly.checked = false;
     ui.markedOnly.disabled = marked.length === 0;
     ui.result.hidden = false;
@@ -231,28 +232,41 @@
     const rows = await readRows(indices);
     if (current !== result) return;
     const body = document.createDocumentFragment();
-    rows.forEach((cells, k) => {
-      const index = indices[k];
-      const marks = result.marks[index];
-      const tr = document.createElement('tr');
-      if (marks & NO_ADDRESS) tr.className = 'no-address';
-      const number = document.createElement('th');
-      number.scope = 'row';
-      number.textContent = index;
-      tr.append(number);
-      cells.forEach((text, field) => {
-        const td = document.createElement('td');
-        td.textContent = text.length > CELL_CHARACTERS ? `${text.slice(0, CELL_CHARACTERS)}…` : text;
-        if (marks & (1 << field)) td.className = 'lost';
-        tr.append(td);
-      });
-      body.append(tr);
-    });
+    rows.forEach((cells, k) => body.append(tableRow(indices[k], cells)));
+    const first = body.firstChild;
     ui.preview.tBodies[0].append(body);
+    if (!fromStart && first) scrollTableTo(first);
     shown += indices.length;
     const left = list.length - shown;
+    // The button goes with the last rows: the focus goes to the table
+    // rather than to the top of the page.
+    if (left <= 0 && document.activeElement === ui.more) ui.tableWrap.focus({ preventScroll: true });
     ui.more.hidden = left <= 0;
     ui.more.textContent = `さらに表示（残り ${left} 件）`;
+  }
+
+  // Rows added below are shown from the first, under the table's header.
+  function scrollTableTo(row) {
+    const header = ui.preview.tHead.getBoundingClientRect().height;
+    ui.tableWrap.scrollTop += row.getBoundingClientRect().top - ui.tableWrap.getBoundingClientRect().top - header;
+  }
+
+  // Row `index` of the CSV, its cells and their marks.
+  function tableRow(index, cells) {
+    const marks = result.marks[index];
+    const tr = document.createElement('tr');
+    if (marks & NO_ADDRESS) tr.className = 'no-address';
+    const number = document.createElement('th');
+    number.scope = 'row';
+    number.textContent = index;
+    tr.append(number);
+    cells.forEach((text, field) => {
+      const td = document.createElement('td');
+      td.textContent = text.length > CELL_CHARACTERS ? `${text.slice(0, CELL_CHARACTERS)}…` : text;
+      if (marks & (1 << field)) td.className = 'lost';
+      tr.append(td);
+    });
+    return tr;
   }
 
   function save() {
