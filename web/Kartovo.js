@@ -1,89 +1,8 @@
 'use strict';
 // The page: the file chosen or dropped, the conversion in a worker (so that
 // the page stays alive and shows progress on a large address book), the
-// preview of the rows and the saving of the CSV's bytes as they came.
-
-// Runs inside the worker, after the core's own script: reads the file a
-// piece at a time for the core, and gathers the CSV it hands back.
-function workerMain() {
-  const reader = new FileReaderSync();
-  // Each read of the file costs far more than its bytes: the core's pieces
-  // are served from large reads.
-  const READ_AHEAD = 32 << 20;
-  // The browser's reasons, in the user's words.
-  const READ_FAILURES = {
-    NotFoundError: 'ファイルが見つかりません',
-    NotReadableError: 'ファイルを読めません（選んだ後で変更されたか、読む権限がありません）',
-  };
-  let file = null;
-  let offset = 0;  // of the file, read
-  let ahead = new Uint8Array(0);
-  let aheadAt = 0;  // of what was read, handed to the core
-  let parts = [];
-  const ready = new Promise((resolve) => { Module.onRuntimeInitialized = resolve; });
-  Module.onAbort = (what) => postMessage({ broken: String(what) });
-
-  Module.readSource = (into, room) => {
-    if (aheadAt === ahead.length) {
-      if (offset > 0 && offset >= file.size) return 0;
-      try {
-        // A file gone since it was chosen can show as empty, and a slice
-        // of it reads as nothing: reading it whole tells it from an empty one.
-        ahead = new Uint8Array(reader.readAsArrayBuffer(file.size ? file.slice(offset, offset + READ_AHEAD) : file));
-      } catch (error) {
-        Module.readFailure = READ_FAILURES[error.name] || error.message || String(error);
-        return -1;
-      }
-      aheadAt = 0;
-      offset += ahead.length;
-      if (ahead.length === 0) return 0;
-    }
-    const n = Math.min(room, ahead.length - aheadAt);
-    Module.HEAPU8.set(ahead.subarray(aheadAt, aheadAt + n), into);
-    aheadAt += n;
-    postMessage({ progress: (offset - ahead.length + aheadAt) / file.size });
-    return n;
-  };
-  Module.takeCsv = (bytes, size) => { parts.push(Module.HEAPU8.slice(bytes, bytes + size)); };
-
-  onmessage = async (event) => {
-    await ready;
-    try {
-      convert(event.data);
-    } catch (error) {
-      // The core stopped short (out of memory, say): the page starts a new worker.
-      postMessage({ broken: String(error) });
-    }
-  };
-  ready.then(() => postMessage({ ready: true }));
-
-  function convert(chosen) {
-    file = chosen;
-    offset = 0;
-    ahead = new Uint8Array(0);
-    aheadAt = 0;
-    parts = [];
-    const ok = Module.ccall('kartovo_convert', 'number', ['string'], [file.name]) === 1;
-    const rows = Module._kartovo_row_count();
-    const heap = Module.HEAPU8.buffer;
-    const lengths = new Uint32Array(heap, Module._kartovo_row_lengths(), rows).slice();
-    const marks = new Uint16Array(heap, Module._kartovo_marks(), rows).slice();
-    const done = {
-      ok,
-      message: Module.UTF8ToString(Module._kartovo_message()),
-      report: ok ? Module.UTF8ToString(Module._kartovo_loss_report()) : '',
-      name: Module.UTF8ToString(Module.ccall('kartovo_csv_name', 'number', ['string'], [file.name])),
-      csv: ok ? new Blob(parts, { type: 'text/csv' }) : null,
-      lengths,
-      marks,
-    };
-    parts = [];
-    ahead = new Uint8Array(0);
-    file = null;
-    postMessage({ done }, [lengths.buffer, marks.buffer]);
-  }
-}
-
+// preview of the rows and the saving of the CSV's bytes as they came. The
+// worker's part is workerMain, in KartovoWorker.js.
 (() => {
   const ui = {};
   for (const id of ['source', 'source-name', 'choose', 'convert', 'save', 'save-name', 'status', 'progress', 'result',
@@ -92,12 +11,20 @@ function workerMain() {
   }
   const PAGE_ROWS = 200;
   const NO_ADDRESS = 1 << 10;  // the marks' bits, as the core sets them
+  // A cell shows no more of its value: a browser takes seconds to lay out
+  // a line of millions of characters, and no label holds one.
+  const CELL_CHARACTERS = 1000;
+  // A WebAssembly heap never shrinks: a worker whose heap grew past this is
+  // let go after its run, and the next run starts a fresh one.
+  const LARGE_HEAP = 64 << 20;
   const decoder = new TextDecoder('shift_jis');
 
-  let chosen = null;
+  let chosen = null;      // the file, with its size and time when chosen
   let worker = null;
+  let workerUrl = null;   // the worker's script, kept for the fresh workers
   let workerReady = false;
-  let converting = null;  // { started, progressTimer } while the worker works
+  let requests = 0;       // runs asked for; each answer carries its run's number
+  let converting = null;  // { id, started, progressTimer } while the worker works
   let result = null;      // the last conversion: its CSV and what each row needs
   let shown = 0;          // rows of the preview's list on the table
 
@@ -108,42 +35,57 @@ function workerMain() {
   }
 
   function startWorker() {
-    const core = document.getElementById('kartovo-core').textContent;
-    const url = URL.createObjectURL(new Blob([core, '\n(', workerMain.toString(), ')();\n'], { type: 'text/javascript' }));
-    worker = new Worker(url);
-    worker.onmessage = (event) => onWorkerMessage(event.data, url);
-    worker.onerror = (event) => {
+    if (!workerUrl) {
+      const core = document.getElementById('kartovo-core').textContent;
+      workerUrl = URL.createObjectURL(new Blob([core, '\n(', workerMain.toString(), ')();\n'], { type: 'text/javascript' }));
+    }
+    const started = new Worker(workerUrl);
+    worker = started;
+    workerReady = false;
+    // A worker let go may still have messages on their way: they are not heard.
+    started.onmessage = (event) => { if (started === worker) onWorkerMessage(event.data); };
+    started.onerror = (event) => {
       event.preventDefault();
-      workerBroke(event.message);
+      if (started === worker) workerBroke(event.message);
     };
   }
 
-  function workerBroke(why) {
+  function stopWorker() {
     if (worker) worker.terminate();
-    const started = workerReady;
     worker = null;
     workerReady = false;
+  }
+
+  function workerBroke(why) {
+    const started = workerReady;
+    stopWorker();
     finishConverting();
     say(started
       ? `変換できませんでした（${why || '不明なエラー'}）。もう一度「変換」を押してください。`
       : `このブラウザーでは変換できません（${why || '不明なエラー'}）。`, true);
   }
 
-  function onWorkerMessage(data, url) {
-    if (data.ready) {
-      workerReady = true;
-      URL.revokeObjectURL(url);
-    }
+  function onWorkerMessage(data) {
+    if (data.ready) workerReady = true;
+    // An answer for a run given up.
+    if (data.id !== undefined && (!converting || data.id !== converting.id)) return;
     if (data.broken) workerBroke(data.broken);
-    if (data.progress !== undefined && converting) ui.progress.value = data.progress;
+    if (data.progress !== undefined) ui.progress.value = data.progress;
     if (data.done) converted(data.done);
   }
 
+  // A file chosen while another converts ends that run: its worker is let
+  // go, so that the next run need not wait for it.
   function choose(file) {
-    chosen = file;
+    const givenUp = Boolean(converting);
+    if (givenUp) {
+      stopWorker();
+      finishConverting();
+    }
+    chosen = { file, size: file.size, lastModified: file.lastModified };
     ui.sourceName.textContent = file.name;
     clearResult();
-    say('');
+    say(givenUp ? '前のファイルの変換を取りやめました。「変換」を押すと、選んだファイルを変換します。' : '');
   }
 
   function clearResult() {
@@ -151,11 +93,13 @@ function workerMain() {
     result = null;
     ui.save.disabled = true;
     ui.saveName.textContent = '';
+    ui.summary.textContent = '';
+    ui.report.textContent = '';
     ui.result.hidden = true;
   }
 
   function convert() {
-    if (converting) return;
+    if (converting) return;  // the button shows that it waits
     if (!chosen) {
       say('ファイルを指定して下さい', true);
       return;
@@ -171,13 +115,16 @@ function workerMain() {
     }
     say('変換しています…');
     ui.convert.setAttribute('aria-busy', 'true');
+    ui.convert.setAttribute('aria-disabled', 'true');
     ui.progress.value = 0;
+    requests += 1;
     converting = {
+      id: requests,
       started: performance.now(),
       // A quick conversion needs no progress bar; a slow one shows it.
       progressTimer: setTimeout(() => { ui.progress.hidden = false; }, 1000),
     };
-    worker.postMessage(chosen);
+    worker.postMessage({ id: requests, ...chosen });
   }
 
   function finishConverting() {
@@ -185,12 +132,14 @@ function workerMain() {
     clearTimeout(converting.progressTimer);
     ui.progress.hidden = true;
     ui.convert.removeAttribute('aria-busy');
+    ui.convert.removeAttribute('aria-disabled');
     ui.status.dataset.ms = (performance.now() - converting.started).toFixed(1);
     converting = null;
   }
 
   function converted(done) {
     finishConverting();
+    if (done.heap > LARGE_HEAP) stopWorker();
     if (!done.ok) {
       say(done.message, true);
       return;
@@ -208,9 +157,8 @@ function workerMain() {
     ui.summary.textContent = noAddress
       ? `郵便番号も住所もない連絡先が ${noAddress} 件あります（「住所なし」の行）。このままでは宛名ラベルを作れません。`
       : '';
-    // The window's words, with the cells that show "?" outlined below.
+    // The window's words, with the cells that show "?" marked below.
     ui.report.textContent = done.report;
-    ui.report.hidden = !done.report;
     ui.markedOnly.checked = false;
     ui.markedOnly.disabled = marked.length === 0;
     ui.result.hidden = false;
@@ -233,9 +181,27 @@ function workerMain() {
   }
 
   // The fields of a CSV row as the converter writes it: each one quoted, a
-  // quote inside doubled.
+  // quote inside doubled, a comma between. Searched for rather than matched
+  // by a pattern, whose repeat overflows the stack on a value of millions
+  // of characters.
   function fields(row) {
-    return Array.from(row.matchAll(/"((?:[^"]|"")*)"/g), (m) => m[1].replaceAll('""', '"'));
+    const cells = [];
+    for (let at = 1; at <= row.length;) {  // at: past a field's opening quote
+      let text = '';
+      for (;;) {
+        const quote = row.indexOf('"', at);
+        if (quote < 0) return [...cells, text + row.slice(at)];  // no row of the converter's
+        if (row[quote + 1] !== '"') {
+          text += row.slice(at, quote);
+          at = quote + 3;  // past the quote, the comma and the next field's quote
+          break;
+        }
+        text += row.slice(at, quote + 1);
+        at = quote + 2;
+      }
+      cells.push(text);
+    }
+    return cells;
   }
 
   // The table says it is busy while its rows are read from the CSV.
@@ -266,28 +232,41 @@ function workerMain() {
     const rows = await readRows(indices);
     if (current !== result) return;
     const body = document.createDocumentFragment();
-    rows.forEach((cells, k) => {
-      const index = indices[k];
-      const marks = result.marks[index];
-      const tr = document.createElement('tr');
-      if (marks & NO_ADDRESS) tr.className = 'no-address';
-      const number = document.createElement('th');
-      number.scope = 'row';
-      number.textContent = index;
-      tr.append(number);
-      cells.forEach((text, field) => {
-        const td = document.createElement('td');
-        td.textContent = text;
-        if (marks & (1 << field)) td.className = 'lost';
-        tr.append(td);
-      });
-      body.append(tr);
-    });
+    rows.forEach((cells, k) => body.append(tableRow(indices[k], cells)));
+    const first = body.firstChild;
     ui.preview.tBodies[0].append(body);
+    if (!fromStart && first) scrollTableTo(first);
     shown += indices.length;
     const left = list.length - shown;
+    // The button goes with the last rows: the focus goes to the table
+    // rather than to the top of the page.
+    if (left <= 0 && document.activeElement === ui.more) ui.tableWrap.focus({ preventScroll: true });
     ui.more.hidden = left <= 0;
     ui.more.textContent = `さらに表示（残り ${left} 件）`;
+  }
+
+  // Rows added below are shown from the first, under the table's header.
+  function scrollTableTo(row) {
+    const header = ui.preview.tHead.getBoundingClientRect().height;
+    ui.tableWrap.scrollTop += row.getBoundingClientRect().top - ui.tableWrap.getBoundingClientRect().top - header;
+  }
+
+  // Row `index` of the CSV, its cells and their marks.
+  function tableRow(index, cells) {
+    const marks = result.marks[index];
+    const tr = document.createElement('tr');
+    if (marks & NO_ADDRESS) tr.className = 'no-address';
+    const number = document.createElement('th');
+    number.scope = 'row';
+    number.textContent = index;
+    tr.append(number);
+    cells.forEach((text, field) => {
+      const td = document.createElement('td');
+      td.textContent = text.length > CELL_CHARACTERS ? `${text.slice(0, CELL_CHARACTERS)}…` : text;
+      if (marks & (1 << field)) td.className = 'lost';
+      tr.append(td);
+    });
+    return tr;
   }
 
   function save() {
@@ -327,9 +306,20 @@ function workerMain() {
   document.addEventListener('drop', (event) => {
     event.preventDefault();
     dragging(false);
-    const files = event.dataTransfer.files;
-    if (files.length) choose(files[files.length - 1]);
+    const { files, items } = event.dataTransfer;
+    if (!files.length) return;
+    const file = files[files.length - 1];
+    if (isFolder(items)) say(`${file.name} はフォルダーです。中の vCard ファイル（.vcf）を選んでください。`, true);
+    else choose(file);
   });
+  // A folder comes among the dropped files as one that cannot be read; only
+  // its entry, to be asked during the drop, tells it apart.
+  function isFolder(items) {
+    const files = Array.from(items || []).filter((item) => item.kind === 'file');
+    const last = files[files.length - 1];
+    const entry = last && last.webkitGetAsEntry ? last.webkitGetAsEntry() : null;
+    return Boolean(entry && entry.isDirectory);
+  }
   window.addEventListener('error', (event) => fail(event.error || event.message));
   window.addEventListener('unhandledrejection', (event) => fail(event.reason));
 

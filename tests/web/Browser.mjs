@@ -54,12 +54,13 @@ export async function openPage(browser, pagePath) {
   return { page, requests, problems };
 }
 
-// Chooses the file through the page's file input, presses "変換" and waits
-// for the outcome: the status text, whether it is an error, and the time the
-// page took, measured inside it.
-export async function convert(page, file) {
+// Chooses the file through the page's file input, does `afterChoice` (to the
+// file, say), presses "変換" and waits for the outcome: the status text,
+// whether it is an error, and the time the page took, measured inside it.
+export async function convert(page, file, afterChoice) {
   const input = await page.$('#source');
   await input.uploadFile(file);
+  if (afterChoice) afterChoice();
   await page.click('#convert');
   return outcome(page);
 }
