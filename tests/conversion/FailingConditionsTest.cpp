@@ -468,6 +468,10 @@ protected:
         }
         if (child == 0) {
             close(feed[1]);
+            // A suite started as a background job ignores SIGINT, and the
+            // converter rightly keeps a signal ignored; the run is to be
+            // stopped as one started at a terminal.
+            for (const int stop : {SIGINT, SIGTERM, SIGHUP}) signal(stop, SIG_DFL);
             if (inChild && !inChild()) _exit(125);
             const std::string source = "/dev/fd/" + std::to_string(feed[0]);
             execl(KARTOVO_CONVERTER, "kartovo-convert", "--yes", source.c_str(), host.destination.c_str(), nullptr);
