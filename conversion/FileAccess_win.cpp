@@ -110,6 +110,20 @@ bool IsHeld(const NativeString& path) {
     return probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+// The file's own full name: a link is followed to the file it points to.
+// Empty when the system cannot tell it.
+std::wstring FinalName(HANDLE handle) {
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        const bool fits = length < final.size();
+        final.resize(length);
+        if (fits) return final;
+    }
+}
+
 }  // namespace
 
 bool IsExistingFile(const std::filesystem::path& path) {
@@ -185,17 +199,14 @@ ExistingFile OpenExisting(const std::filesystem::path& destination) {
     existing.kind = ExistingFile::Kind::File;
     if (handle == INVALID_HANDLE_VALUE) return existing;
     const FileHandle opened(handle);
-    // The file's own full name: a link is followed to the file it points to.
-    std::wstring final(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return existing;
-        const bool fits = length < final.size();
-        final.resize(length);
-        if (fits) break;
+    std::wstring final = FinalName(handle);
+    if (!final.empty()) existing.target = std::move(final);
+    // Windows refuses to write a read-only file, and to replace it, but Wine
+    // run by root does both, and the new file would lose the mark.
+    const DWORD attributes = GetFileAttributesW(SystemPath(existing.target).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        existing.code = ERROR_ACCESS_DENIED;
     }
-    existing.target = std::move(final);
     return existing;
 }
 
