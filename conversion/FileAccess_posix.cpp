@@ -233,6 +233,8 @@ int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std:
     return 0;
 }
 
+void KeepWhatTheOldFileHad(FileHandle&, const std::filesystem::path&) {}
+
 int PutInPlace(FileHandle& file, const std::filesystem::path& name, const std::filesystem::path& target) {
     if (!name.empty()) {
         if (::rename(name.c_str(), target.c_str()) != 0) return errno;

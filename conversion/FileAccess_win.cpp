@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <cstddef>
 #include <cstring>
@@ -54,37 +55,39 @@ bool MarkForDeletion(FileHandle& file, bool marked) {
     return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-// The old file's attributes, creation time and access rights, given to the
-// file that replaces it, as far as the system allows: a share may refuse
-// access rights, and the CSV is worth more.
-void KeepWhatTheOldFileHad(FileHandle& file, const NativeString& target) {
-    const FileHandle old(CreateFileW(target.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-    if (old.Get() == INVALID_HANDLE_VALUE) return;
-    FILE_BASIC_INFO had{};
-    if (GetFileInformationByHandleEx(old.Get(), FileBasicInfo, &had, sizeof had)) {
-        FILE_BASIC_INFO basic{};  // times left 0 stay as they are
-        basic.CreationTime = had.CreationTime;
-        constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-        basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (had.FileAttributes & kKept);  // new content wants a backup
-        SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+// The access list of a security descriptor as text, to compare two by;
+// empty when it cannot be read.
+std::wstring RightsText(PSECURITY_DESCRIPTOR descriptor) {
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, nullptr)) {
+        return {};
     }
-    PACL rights = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(old.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &rights, nullptr,
-                        &descriptor) != ERROR_SUCCESS) {
+    std::wstring rights(text);
+    LocalFree(text);
+    return rights;
+}
+
+// Gives the file the old file's access list as it stands, with the rights
+// it took from its folder, which is the new file's folder too. Not through
+// SetSecurityInfo: under Wine that adds the folder's rights to any list, a
+// protected one too, and a 0600 file became a world-readable 0775. Nothing
+// is set where the new file has those rights already, as under Wine every
+// list set also gives the file's Unix group the owner's rights.
+void KeepAccessRights(FileHandle& file, HANDLE old) {
+    PSECURITY_DESCRIPTOR had = nullptr;
+    if (GetSecurityInfo(old, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &had) !=
+        ERROR_SUCCESS) {
         return;
     }
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (rights != nullptr && GetSecurityDescriptorControl(descriptor, &control, &revision)) {
-        // Rights the old file took from its folder come again from the folder.
-        const SECURITY_INFORMATION inherits =
-            (control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
-        SetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inherits, nullptr, nullptr, rights,
-                        nullptr);
-    }
-    LocalFree(descriptor);
+    PSECURITY_DESCRIPTOR has = nullptr;
+    const std::wstring wanted = RightsText(had);
+    const bool same = GetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                      nullptr, &has) == ERROR_SUCCESS &&
+                      !wanted.empty() && wanted == RightsText(has);
+    if (has != nullptr) LocalFree(has);
+    if (!same) SetKernelObjectSecurity(file.Get(), DACL_SECURITY_INFORMATION, had);
+    LocalFree(had);
 }
 
 // Renames the file through its handle, which stays open, so that it is never
@@ -259,9 +262,25 @@ int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std:
     });
 }
 
+// What the system refuses is let go: a share may refuse access rights, and
+// the CSV is worth more.
+void KeepWhatTheOldFileHad(FileHandle& file, const std::filesystem::path& target) {
+    const FileHandle old(CreateFileW(SystemPath(target).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    if (old.Get() == INVALID_HANDLE_VALUE) return;
+    FILE_BASIC_INFO had{};
+    if (GetFileInformationByHandleEx(old.Get(), FileBasicInfo, &had, sizeof had)) {
+        FILE_BASIC_INFO basic{};  // times left 0 stay as they are
+        basic.CreationTime = had.CreationTime;
+        constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (had.FileAttributes & kKept);  // new content wants a backup
+        SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    KeepAccessRights(file, old.Get());
+}
+
 int PutInPlace(FileHandle& file, const std::filesystem::path&, const std::filesystem::path& target) {
     const NativeString to = SystemPath(target);
-    KeepWhatTheOldFileHad(file, to);
     AcquireSRWLockExclusive(&replacing);
     int code = 0;
     if (!MarkForDeletion(file, false)) {

@@ -93,6 +93,7 @@ struct Snapshot {
     std::optional<std::string> source, destination;
     std::optional<std::string> linked;           // what a link as the destination points to
     std::filesystem::file_type destinationKind;  // a device or link must stay one
+    std::optional<unsigned> destinationMode;     // the host system's permissions, a link followed
     std::set<std::string> sourceFolder, destinationFolder;
 };
 
@@ -128,6 +129,25 @@ std::string UnixPath(const std::filesystem::path& path) {
     HeapFree(GetProcessHeap(), 0, name);
     return text;
 }
+
+// The host system's permissions of a file under Wine, which Windows has no
+// word for, read through `scratch`; nothing where they cannot be had.
+std::optional<unsigned> FileMode(const std::filesystem::path& path, const std::filesystem::path& scratch) {
+    const std::string file = UnixPath(path);
+    const std::string out = UnixPath(scratch);
+    if (file.empty() || out.empty() ||
+        HostCommand({"sh", "-c", "stat -L -c %a \"$0\" > \"$1\"", file.c_str(), out.c_str()}) != 0) {
+        return std::nullopt;
+    }
+    const std::string octal = test::ReadFile(scratch);
+    std::filesystem::remove(scratch);
+    return static_cast<unsigned>(std::stoul(octal, nullptr, 8));
+}
+
+// Wine gives a file's group the owner's rights, and its owner execute with
+// read, whenever a program sets the file's rights: what a Windows program
+// can keep is its owner's read and write and all that others may do.
+constexpr unsigned kKeptModeBits = 0607;
 #else
 // A file system that cannot make unnamed files (FAT, many network ones),
 // had by refusing O_TMPFILE to this process and what it runs.
@@ -154,6 +174,14 @@ bool RefuseUnnamedFiles() {
     const sock_fprog filter{static_cast<unsigned short>(std::size(program)), program};
     return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
 }
+
+std::optional<unsigned> FileMode(const std::filesystem::path& path, const std::filesystem::path&) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mode & 07777;
+}
+
+constexpr unsigned kKeptModeBits = 07777;
 
 bool WriteAll(int descriptor, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -256,6 +284,19 @@ protected:
 #endif
     }
 
+    // An old CSV that its owner alone may read and write (0600).
+    void WritePrivateCsv() {
+        WriteOldCsv();
+#ifdef _WIN32
+        // Windows has no word for it: under Wine the host system sets it.
+        const std::string path = UnixPath(host.destination);
+        if (path.empty() || HostCommand({"chmod", "600", path.c_str()}) != 0) unmade = "no host permissions here";
+#else
+        std::filesystem::permissions(host.destination,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+    }
+
     // Windows cannot remove a read-only file with the rest of the folder,
     // and Wine loops forever on a link of the host's there.
     void CleanUp() {
@@ -332,6 +373,7 @@ protected:
                 RegularFileBytes(host.destination),
                 linkedTo.empty() ? std::nullopt : RegularFileBytes(linkedTo),
                 std::filesystem::symlink_status(host.destination, ignored).type(),
+                FileMode(host.destination, dir / "mode.txt"),
                 Entries(host.source.parent_path()),
                 Entries(DestinationFolder())};
     }
@@ -345,6 +387,13 @@ protected:
         EXPECT_TRUE(after.linked == expected.linked)
             << "the linked file holds " << Describe(after.linked) << ", not " << Describe(expected.linked);
         EXPECT_EQ(after.destinationKind, expected.destinationKind) << "the destination was replaced";
+        // Replaced or not, the destination keeps who may read and write it.
+        const auto kept = [](std::optional<unsigned> mode) {
+            return mode ? std::optional(*mode & kKeptModeBits) : mode;
+        };
+        EXPECT_TRUE(kept(after.destinationMode) == kept(expected.destinationMode))
+            << std::oct << "the destination's permissions are " << after.destinationMode.value_or(0) << ", not "
+            << expected.destinationMode.value_or(0);
         EXPECT_EQ(after.sourceFolder, expected.sourceFolder) << "files appeared or vanished beside the source";
         EXPECT_EQ(after.destinationFolder, expected.destinationFolder)
             << "files appeared or vanished beside the destination";
@@ -612,6 +661,7 @@ TEST_F(FailingConditionsTest, LeaveEverythingAsItWas) {
          [&] { StopMidway(SIGHUP); inChild = RefuseUnnamedFiles; }},
 #endif
         {"destination a link", Ends::Converted, 0, [&] { LinkDestination(); }},
+        {"destination private", Ends::Converted, 0, [&] { WritePrivateCsv(); }},
         {"disk fills", Ends::WriteError, 0, [&] { MountSmallDisk(); }},
         {"disk fills, destination existing", Ends::WriteError, 0, [&] { MountSmallDisk(); WriteOldCsv(); }},
 #ifndef _WIN32
