@@ -257,8 +257,12 @@ int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std:
         }
         if (handle == INVALID_HANDLE_VALUE) return LastError();
         file = Own(handle);
-        MarkForDeletion(*file, true);
-        return 0;
+        // Unmarked, it would outlive a process ended from outside.
+        if (MarkForDeletion(*file, true)) return 0;
+        const int code = LastError();
+        file.reset();
+        DeleteFileW(path.c_str());
+        return code;
     });
 }
 
@@ -287,8 +291,10 @@ int PutInPlace(FileHandle& file, const std::filesystem::path&, const std::filesy
         code = LastError();
     } else if (!RenameTo(file, to)) {
         code = LastError();
-        MarkForDeletion(file, true);
         if (code == ERROR_ACCESS_DENIED && IsHeld(to)) code = ERROR_SHARING_VIOLATION;
+        // Unmarked, the file must not wait through more attempts: failing
+        // now has it removed by its name at once.
+        if (!MarkForDeletion(file, true)) code = LastError();
     }
     ReleaseSRWLockExclusive(&replacing);
     return code;
