@@ -1,5 +1,8 @@
 #include "Console.h"
 
+#include <vector>
+
+#include "Cp932.h"
 #include "Cp932Encoder.h"
 #include "Unicode.h"
 
@@ -12,6 +15,50 @@
 
 namespace kartovo {
 
+#ifdef _WIN32
+namespace {
+
+// What stands for a character without a CP932 form until its code is
+// written: a pair on a lead byte to which CP932 assigns nothing.
+constexpr char kLostMark[] = {static_cast<char>(kUnassignedLeadBytes[0]), '@'};
+
+// Appends a code point as the loss report writes one, "U+20BB7".
+void AppendCode(char32_t c, std::string& out) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += "U+";
+    int digits = 4;
+    while (digits < 8 && (c >> (4 * digits)) != 0) ++digits;
+    for (int i = digits - 1; i >= 0; --i) out += kDigits[(c >> (4 * i)) & 0xF];
+}
+
+// CP932 for a stream redirected to a file, with each character that has no
+// CP932 form written as its code: "?" would hide the very characters the
+// list of lost text is there to name.
+std::string Cp932ShowingCodes(std::string_view utf8) {
+    std::vector<char32_t> lost;
+    const Cp932Encoder::Marker mark = [&lost](char32_t c) {
+        lost.push_back(c);
+        return std::string_view(kLostMark, sizeof kLostMark);
+    };
+    std::string cp932;
+    if (Utf8ToCp932().AppendTo(utf8, cp932, &mark) != Conversion::Substituted) return cp932;
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < cp932.size();) {
+        const std::size_t end = NextCharPos(cp932, i);
+        if (cp932.compare(i, end - i, kLostMark, sizeof kLostMark) == 0 && next < lost.size()) {
+            AppendCode(lost[next++], out);
+        } else {
+            out.append(cp932, i, end - i);
+        }
+        i = end;
+    }
+    return out;
+}
+
+}  // namespace
+#endif
+
 void WriteText(std::FILE* stream, std::string_view utf8) {
 #ifdef _WIN32
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
@@ -23,7 +70,7 @@ void WriteText(std::FILE* stream, std::string_view utf8) {
         WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    const std::string cp932 = Utf8ToCp932()(utf8);
+    const std::string cp932 = Cp932ShowingCodes(utf8);
     std::fwrite(cp932.data(), 1, cp932.size(), stream);
 #else
     std::fwrite(utf8.data(), 1, utf8.size(), stream);

@@ -32,7 +32,7 @@ MessageArgument ArgumentOf(NativeView native) { return {NativeToCp932(native), N
 
 // `attempt` again while another program holds the file, for a while.
 template <typename Attempt>
-int Patiently(Attempt&& attempt) {
+int RetryWhileBusy(Attempt&& attempt) {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     for (;;) {
         const int code = attempt();
@@ -98,14 +98,15 @@ void DestinationFile::Write(std::string_view bytes) {
 void DestinationFile::Finish(const std::vector<std::string>& rest) {
     if (way_ == Way::InPlace) {
         // Emptied only now that the whole CSV is made.
-        const int code = Patiently([this] { return OpenInPlace(target_, file_); });
+        const int code = RetryWhileBusy([this] { return OpenInPlace(target_, file_); });
         if (code != 0) FailOn(texts::kCannotCreateFormat, destination_, code);
     }
     for (const std::string& block : rest) Write(block);
     // A device need not support flushing.
     if (way_ != Way::Direct && !Flush(*file_)) throw Failure(std::string(texts::kWriteError));
     if (way_ == Way::Aside) {
-        const int code = Patiently([this] { return PutInPlace(*file_, working_, target_); });
+        KeepWhatTheOldFileHad(*file_, target_);  // once: waiting out a hold changes nothing of it
+        const int code = RetryWhileBusy([this] { return PutInPlace(*file_, working_, target_); });
         if (code != 0) FailOn(texts::kCannotCreateFormat, destination_, code);
         committed_ = true;
         // Flushed already, the file is whole in its place whatever closing says.

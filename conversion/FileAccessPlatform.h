@@ -63,6 +63,11 @@ bool IsBusy(int code);
 // (`name` then stays empty), otherwise under a fresh name, created
 // exclusively. It keeps what the old file had where the system lets it.
 int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std::filesystem::path& name);
+// Gives the working file what the file at `target` has that the system
+// keeps per file, as far as it allows: on Windows its attributes, creation
+// time and access rights. Elsewhere nothing is left to do: the working file
+// got the old file's mode when it was made.
+void KeepWhatTheOldFileHad(FileHandle& file, const std::filesystem::path& target);
 // Gives the working file the target's name, replacing the file there; the
 // file stays open. It fails with nothing changed.
 int PutInPlace(FileHandle& file, const std::filesystem::path& name, const std::filesystem::path& target);

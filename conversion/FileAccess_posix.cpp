@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -53,6 +54,25 @@ void ShowName(const std::filesystem::path& name) {
 }
 
 void HideName() { nameShown = false; }
+
+// Holds the stop signals back from making a named working file until its
+// name is shown: a stop in between would leave the file behind. One that
+// comes meanwhile ends the process as the hold ends, and the file with it.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld() {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+        pthread_sigmask(SIG_BLOCK, &stops, &kept_);
+    }
+    ~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &kept_, nullptr); }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    sigset_t kept_;
+};
 
 #ifdef __linux__
 // An unnamed file in the target's folder: nothing is left of it when the
@@ -176,6 +196,7 @@ int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std:
     if (descriptor < 0) {
         // A file system without unnamed files: the console converter removes
         // this one by its name when it is stopped.
+        const StopSignalsHeld held;
         const int code = TryWorkingNames(target, name, [&descriptor](const std::filesystem::path& candidate) {
             descriptor = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             return descriptor < 0 ? errno : 0;
@@ -189,6 +210,8 @@ int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std:
     return 0;
 }
 
+void KeepWhatTheOldFileHad(FileHandle&, const std::filesystem::path&) {}
+
 int PutInPlace(FileHandle& file, const std::filesystem::path& name, const std::filesystem::path& target) {
     if (!name.empty()) {
         if (::rename(name.c_str(), target.c_str()) != 0) return errno;
@@ -198,6 +221,7 @@ int PutInPlace(FileHandle& file, const std::filesystem::path& name, const std::f
     // A name can be given only where none is in use: the file is linked
     // under a fresh one first, which then replaces the target.
     std::filesystem::path linked;
+    const StopSignalsHeld held;
     int code = TryWorkingNames(target, linked, [&file](const std::filesystem::path& candidate) {
         return LinkUnnamed(file.Get(), candidate);
     });

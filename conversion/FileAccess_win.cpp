@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <cstddef>
 #include <cstring>
@@ -54,37 +55,39 @@ bool MarkForDeletion(FileHandle& file, bool marked) {
     return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-// The old file's attributes, creation time and access rights, given to the
-// file that replaces it, as far as the system allows: a share may refuse
-// access rights, and the CSV is worth more.
-void KeepWhatTheOldFileHad(FileHandle& file, const NativeString& target) {
-    const FileHandle old(CreateFileW(target.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-    if (old.Get() == INVALID_HANDLE_VALUE) return;
-    FILE_BASIC_INFO had{};
-    if (GetFileInformationByHandleEx(old.Get(), FileBasicInfo, &had, sizeof had)) {
-        FILE_BASIC_INFO basic{};  // times left 0 stay as they are
-        basic.CreationTime = had.CreationTime;
-        constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-        basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (had.FileAttributes & kKept);  // new content wants a backup
-        SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+// The access list of a security descriptor as text, to compare two by;
+// empty when it cannot be read.
+std::wstring RightsText(PSECURITY_DESCRIPTOR descriptor) {
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, nullptr)) {
+        return {};
     }
-    PACL rights = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(old.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &rights, nullptr,
-                        &descriptor) != ERROR_SUCCESS) {
+    std::wstring rights(text);
+    LocalFree(text);
+    return rights;
+}
+
+// Gives the file the old file's access list as it stands, with the rights
+// it took from its folder, which is the new file's folder too. Not through
+// SetSecurityInfo: under Wine that adds the folder's rights to any list, a
+// protected one too, and a 0600 file became a world-readable 0775. Nothing
+// is set where the new file has those rights already, as under Wine every
+// list set also gives the file's Unix group the owner's rights.
+void KeepAccessRights(FileHandle& file, HANDLE old) {
+    PSECURITY_DESCRIPTOR had = nullptr;
+    if (GetSecurityInfo(old, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &had) !=
+        ERROR_SUCCESS) {
         return;
     }
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (rights != nullptr && GetSecurityDescriptorControl(descriptor, &control, &revision)) {
-        // Rights the old file took from its folder come again from the folder.
-        const SECURITY_INFORMATION inherits =
-            (control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
-        SetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inherits, nullptr, nullptr, rights,
-                        nullptr);
-    }
-    LocalFree(descriptor);
+    PSECURITY_DESCRIPTOR has = nullptr;
+    const std::wstring wanted = RightsText(had);
+    const bool same = GetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                      nullptr, &has) == ERROR_SUCCESS &&
+                      !wanted.empty() && wanted == RightsText(has);
+    if (has != nullptr) LocalFree(has);
+    if (!same) SetKernelObjectSecurity(file.Get(), DACL_SECURITY_INFORMATION, had);
+    LocalFree(had);
 }
 
 // Renames the file through its handle, which stays open, so that it is never
@@ -108,6 +111,20 @@ bool IsHeld(const NativeString& path) {
     const HANDLE probe = CreateFileW(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
     if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
     return probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// The file's own full name: a link is followed to the file it points to.
+// Empty when the system cannot tell it.
+std::wstring FinalName(HANDLE handle) {
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        const bool fits = length < final.size();
+        final.resize(length);
+        if (fits) return final;
+    }
 }
 
 }  // namespace
@@ -185,17 +202,14 @@ ExistingFile OpenExisting(const std::filesystem::path& destination) {
     existing.kind = ExistingFile::Kind::File;
     if (handle == INVALID_HANDLE_VALUE) return existing;
     const FileHandle opened(handle);
-    // The file's own full name: a link is followed to the file it points to.
-    std::wstring final(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return existing;
-        const bool fits = length < final.size();
-        final.resize(length);
-        if (fits) break;
+    std::wstring final = FinalName(handle);
+    if (!final.empty()) existing.target = std::move(final);
+    // Windows refuses to write a read-only file, and to replace it, but Wine
+    // run by root does both, and the new file would lose the mark.
+    const DWORD attributes = GetFileAttributesW(SystemPath(existing.target).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        existing.code = ERROR_ACCESS_DENIED;
     }
-    existing.target = std::move(final);
     return existing;
 }
 
@@ -221,22 +235,44 @@ int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std:
         }
         if (handle == INVALID_HANDLE_VALUE) return LastError();
         file = Own(handle);
-        MarkForDeletion(*file, true);
-        return 0;
+        // Unmarked, it would outlive a process ended from outside.
+        if (MarkForDeletion(*file, true)) return 0;
+        const int code = LastError();
+        file.reset();
+        DeleteFileW(path.c_str());
+        return code;
     });
+}
+
+// What the system refuses is let go: a share may refuse access rights, and
+// the CSV is worth more.
+void KeepWhatTheOldFileHad(FileHandle& file, const std::filesystem::path& target) {
+    const FileHandle old(CreateFileW(SystemPath(target).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    if (old.Get() == INVALID_HANDLE_VALUE) return;
+    FILE_BASIC_INFO had{};
+    if (GetFileInformationByHandleEx(old.Get(), FileBasicInfo, &had, sizeof had)) {
+        FILE_BASIC_INFO basic{};  // times left 0 stay as they are
+        basic.CreationTime = had.CreationTime;
+        constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (had.FileAttributes & kKept);  // new content wants a backup
+        SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    KeepAccessRights(file, old.Get());
 }
 
 int PutInPlace(FileHandle& file, const std::filesystem::path&, const std::filesystem::path& target) {
     const NativeString to = SystemPath(target);
-    KeepWhatTheOldFileHad(file, to);
     AcquireSRWLockExclusive(&replacing);
     int code = 0;
     if (!MarkForDeletion(file, false)) {
         code = LastError();
     } else if (!RenameTo(file, to)) {
         code = LastError();
-        MarkForDeletion(file, true);
         if (code == ERROR_ACCESS_DENIED && IsHeld(to)) code = ERROR_SHARING_VIOLATION;
+        // Unmarked, the file must not wait through more attempts: failing
+        // now has it removed by its name at once.
+        if (!MarkForDeletion(file, true)) code = LastError();
     }
     ReleaseSRWLockExclusive(&replacing);
     return code;

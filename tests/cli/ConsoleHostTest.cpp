@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "Console.h"
 #include "Cp932Encoder.h"
 #include "Failure.h"
 #include "FileAccess.h"
@@ -198,6 +201,34 @@ TEST(WithClosingPeriod, AddedUnlessTheLastCharacterIsAtMostAPeriod) {
         {test::Sjis("ソ"), test::Sjis("ソ") + "."},  // its second byte 0x5C is no single-byte character
     };
     for (const Case& c : cases) EXPECT_EQ(WithClosingPeriod(c.text), c.shown) << test::Hex(c.text);
+}
+
+// Standard error redirected to a file: UTF-8 on Linux; on Windows CP932,
+// where a character without a CP932 form is written as its code, since the
+// list of lost text must still name it.
+TEST(WriteText, ToAFileNamesEveryCharacter) {
+    struct Case {
+        std::string text, windows;
+    };
+    const Case cases[] = {
+        {"・3件目 𠮷田　健：𠮷", test::Sjis("・3件目 ") + "U+20BB7" + test::Sjis("田　健：") + "U+20BB7"},
+        {"・7件目 木村　葵\uFE0F：😀、U+FE0F",
+         test::Sjis("・7件目 木村　葵") + "U+FE0F" + test::Sjis("：") + "U+1F600" + test::Sjis("、U+FE0F")},
+        {"その文字は「?」になっています。", test::Sjis("その文字は「?」になっています。")},
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        const std::filesystem::path path = dir / "stderr.txt";
+        std::FILE* file = std::fopen(path.string().c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        WriteText(file, c.text);
+        std::fclose(file);
+#ifdef _WIN32
+        EXPECT_EQ(test::ReadFile(path), c.windows) << c.text;
+#else
+        EXPECT_EQ(test::ReadFile(path), c.text);
+#endif
+    }
 }
 
 }  // namespace

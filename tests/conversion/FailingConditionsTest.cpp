@@ -93,6 +93,7 @@ struct Snapshot {
     std::optional<std::string> source, destination;
     std::optional<std::string> linked;           // what a link as the destination points to
     std::filesystem::file_type destinationKind;  // a device or link must stay one
+    std::optional<unsigned> destinationMode;     // the host system's permissions, a link followed
     std::set<std::string> sourceFolder, destinationFolder;
 };
 
@@ -128,6 +129,25 @@ std::string UnixPath(const std::filesystem::path& path) {
     HeapFree(GetProcessHeap(), 0, name);
     return text;
 }
+
+// The host system's permissions of a file under Wine, which Windows has no
+// word for, read through `scratch`; nothing where they cannot be had.
+std::optional<unsigned> FileMode(const std::filesystem::path& path, const std::filesystem::path& scratch) {
+    const std::string file = UnixPath(path);
+    const std::string out = UnixPath(scratch);
+    if (file.empty() || out.empty() ||
+        HostCommand({"sh", "-c", "stat -L -c %a \"$0\" > \"$1\"", file.c_str(), out.c_str()}) != 0) {
+        return std::nullopt;
+    }
+    const std::string octal = test::ReadFile(scratch);
+    std::filesystem::remove(scratch);
+    return static_cast<unsigned>(std::stoul(octal, nullptr, 8));
+}
+
+// Wine gives a file's group the owner's rights, and its owner execute with
+// read, whenever a program sets the file's rights: what a Windows program
+// can keep is its owner's read and write and all that others may do.
+constexpr unsigned kKeptModeBits = 0607;
 #else
 // A file system that cannot make unnamed files (FAT, many network ones),
 // had by refusing O_TMPFILE to this process and what it runs.
@@ -154,6 +174,14 @@ bool RefuseUnnamedFiles() {
     const sock_fprog filter{static_cast<unsigned short>(std::size(program)), program};
     return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
 }
+
+std::optional<unsigned> FileMode(const std::filesystem::path& path, const std::filesystem::path&) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mode & 07777;
+}
+
+constexpr unsigned kKeptModeBits = 07777;
 
 bool WriteAll(int descriptor, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -242,22 +270,30 @@ protected:
     void WriteOldCsv() { test::WriteFile(host.destination, kOldCsv); }
 
     // Root writes into read-only files and folders: on Linux its run drops to
-    // "nobody"; Wine run by root cannot be stopped, and the row is skipped.
+    // "nobody"; Wine run by root writes a file marked read-only (attrib +R)
+    // too, and the converter must refuse it itself.
     void MakeReadOnly(const std::filesystem::path& path) {
         using std::filesystem::perms;
         std::filesystem::permissions(path, perms::owner_write | perms::group_write | perms::others_write,
                                      std::filesystem::perm_options::remove);
         readOnly.push_back(path);
-#ifdef _WIN32
-        const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (probe != INVALID_HANDLE_VALUE) {
-            CloseHandle(probe);
-            unmade = "read-only files are writable here (Wine run by root)";
-        }
-#else
+#ifndef _WIN32
         if (geteuid() == 0) {
             inChild = [] { return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0; };
         }
+#endif
+    }
+
+    // An old CSV that its owner alone may read and write (0600).
+    void WritePrivateCsv() {
+        WriteOldCsv();
+#ifdef _WIN32
+        // Windows has no word for it: under Wine the host system sets it.
+        const std::string path = UnixPath(host.destination);
+        if (path.empty() || HostCommand({"chmod", "600", path.c_str()}) != 0) unmade = "no host permissions here";
+#else
+        std::filesystem::permissions(host.destination,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 #endif
     }
 
@@ -337,6 +373,7 @@ protected:
                 RegularFileBytes(host.destination),
                 linkedTo.empty() ? std::nullopt : RegularFileBytes(linkedTo),
                 std::filesystem::symlink_status(host.destination, ignored).type(),
+                FileMode(host.destination, dir / "mode.txt"),
                 Entries(host.source.parent_path()),
                 Entries(DestinationFolder())};
     }
@@ -350,6 +387,13 @@ protected:
         EXPECT_TRUE(after.linked == expected.linked)
             << "the linked file holds " << Describe(after.linked) << ", not " << Describe(expected.linked);
         EXPECT_EQ(after.destinationKind, expected.destinationKind) << "the destination was replaced";
+        // Replaced or not, the destination keeps who may read and write it.
+        const auto kept = [](std::optional<unsigned> mode) {
+            return mode ? std::optional(*mode & kKeptModeBits) : mode;
+        };
+        EXPECT_TRUE(kept(after.destinationMode) == kept(expected.destinationMode))
+            << std::oct << "the destination's permissions are " << after.destinationMode.value_or(0) << ", not "
+            << expected.destinationMode.value_or(0);
         EXPECT_EQ(after.sourceFolder, expected.sourceFolder) << "files appeared or vanished beside the source";
         EXPECT_EQ(after.destinationFolder, expected.destinationFolder)
             << "files appeared or vanished beside the destination";
@@ -468,6 +512,10 @@ protected:
         }
         if (child == 0) {
             close(feed[1]);
+            // A suite started as a background job ignores SIGINT, and the
+            // converter rightly keeps a signal ignored; the run is to be
+            // stopped as one started at a terminal.
+            for (const int stop : {SIGINT, SIGTERM, SIGHUP}) signal(stop, SIG_DFL);
             if (inChild && !inChild()) _exit(125);
             const std::string source = "/dev/fd/" + std::to_string(feed[0]);
             execl(KARTOVO_CONVERTER, "kartovo-convert", "--yes", source.c_str(), host.destination.c_str(), nullptr);
@@ -613,6 +661,7 @@ TEST_F(FailingConditionsTest, LeaveEverythingAsItWas) {
          [&] { StopMidway(SIGHUP); inChild = RefuseUnnamedFiles; }},
 #endif
         {"destination a link", Ends::Converted, 0, [&] { LinkDestination(); }},
+        {"destination private", Ends::Converted, 0, [&] { WritePrivateCsv(); }},
         {"disk fills", Ends::WriteError, 0, [&] { MountSmallDisk(); }},
         {"disk fills, destination existing", Ends::WriteError, 0, [&] { MountSmallDisk(); WriteOldCsv(); }},
 #ifndef _WIN32
