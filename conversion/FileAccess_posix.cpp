@@ -39,24 +39,23 @@ namespace {
 OwnedFile Own(int descriptor) { return OwnedFile(new FileHandle(descriptor)); }
 
 // The working file's name while it has one, for LeaveNoWorkingFile, which a
-// signal handler calls at any moment: the name is written while hidden, and
-// shown only once whole.
-char shownName[4096];
-std::atomic<bool> nameShown{false};
+// signal handler calls at any moment: the flag says the name is whole.
+char workingName[4096];
+std::atomic<bool> workingNameRecorded{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
 
-void ShowName(const std::filesystem::path& name) {
-    nameShown = false;
+void RecordWorkingName(const std::filesystem::path& name) {
+    workingNameRecorded = false;
     const std::string& text = name.native();
-    if (text.size() >= sizeof shownName) return;  // left behind if stopped: no such name fits a folder
-    std::memcpy(shownName, text.c_str(), text.size() + 1);
-    nameShown = true;
+    if (text.size() >= sizeof workingName) return;  // left behind if stopped: no such name fits a folder
+    std::memcpy(workingName, text.c_str(), text.size() + 1);
+    workingNameRecorded = true;
 }
 
-void HideName() { nameShown = false; }
+void ForgetWorkingName() { workingNameRecorded = false; }
 
 // Holds the stop signals back from making a named working file until its
-// name is shown: a stop in between would leave the file behind. One that
+// name is recorded: a stop in between would leave the file behind. One that
 // comes meanwhile ends the process as the hold ends, and the file with it.
 class StopSignalsHeld {
 public:
@@ -202,7 +201,7 @@ int CreateWorkingFile(const std::filesystem::path& target, OwnedFile& file, std:
             return descriptor < 0 ? errno : 0;
         });
         if (code != 0) return code;
-        ShowName(name);
+        RecordWorkingName(name);
     }
     file = Own(descriptor);
     struct stat old {};
@@ -215,7 +214,7 @@ void KeepWhatTheOldFileHad(FileHandle&, const std::filesystem::path&) {}
 int PutInPlace(FileHandle& file, const std::filesystem::path& name, const std::filesystem::path& target) {
     if (!name.empty()) {
         if (::rename(name.c_str(), target.c_str()) != 0) return errno;
-        HideName();
+        ForgetWorkingName();
         return 0;
     }
     // A name can be given only where none is in use: the file is linked
@@ -226,12 +225,12 @@ int PutInPlace(FileHandle& file, const std::filesystem::path& name, const std::f
         return LinkUnnamed(file.Get(), candidate);
     });
     if (code != 0) return code;
-    ShowName(linked);
+    RecordWorkingName(linked);
     if (::rename(linked.c_str(), target.c_str()) != 0) {
         code = errno;
         ::unlink(linked.c_str());
     }
-    HideName();
+    ForgetWorkingName();
     return code;
 }
 
@@ -239,7 +238,7 @@ void DiscardWorkingFile(OwnedFile file, const std::filesystem::path& name) {
     file.reset();
     if (name.empty()) return;
     ::unlink(name.c_str());
-    HideName();
+    ForgetWorkingName();
 }
 
 int OpenInPlace(const std::filesystem::path& target, OwnedFile& file) {
@@ -250,7 +249,7 @@ int OpenInPlace(const std::filesystem::path& target, OwnedFile& file) {
 }
 
 void LeaveNoWorkingFile() noexcept {
-    if (nameShown) ::unlink(shownName);
+    if (workingNameRecorded) ::unlink(workingName);
 }
 
 std::string NativeToCp932(std::string_view native) {
