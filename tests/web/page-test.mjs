@@ -92,8 +92,9 @@ const cases = [
   // The second file's result, not the first's, however their runs end.
   { what: 'a file chosen while another converts', file: lost, during: tenThousand, status: '2件の連絡先を変換しました',
     cells: [[0, ['1', '　', '?田　健']]] },
-  { what: 'an empty file', file: empty, status: '0件の連絡先を変換しました', rows: 0 },
-  { what: 'a file that is not a vCard', file: path.join(root, 'docs/screenshot.png'), status: '0件の連絡先を変換しました' },
+  { what: 'an empty file', file: empty, status: '0件の連絡先を変換しました\nvCard ファイルではないようです', rows: 0 },
+  { what: 'a file that is not a vCard', file: path.join(root, 'docs/screenshot.png'),
+    status: '0件の連絡先を変換しました\nvCard ファイルではないようです' },
   { what: 'a file gone before converting', file: gone, afterChoice: () => unlinkSync(gone),
     error: /^ファイル gone\.vcf は開けません。 ファイルが見つかりません $/ },
   { what: 'a file written anew after it was chosen', file: changed, afterChoice: () => appendFileSync(changed, contacts(296)),
