@@ -30,12 +30,6 @@ void CsvLines::Add(std::string_view line) {
     ++count_;
 }
 
-std::string CsvLines::Text() const {
-    std::string text;
-    for (const std::string& block : blocks_) text.append(block);
-    return text;
-}
-
 void CsvLines::SpillTo(Sink sink) { sink_ = std::move(sink); }
 
 void CsvLines::Clear() {

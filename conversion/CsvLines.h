@@ -26,7 +26,6 @@ public:
     int Count() const { return count_; }
     // The file's bytes, in order.
     const std::vector<std::string>& Blocks() const { return blocks_; }
-    std::string Text() const;
     void Clear();
     // Gives the memory back too: a run's CSV can be large.
     void Release();

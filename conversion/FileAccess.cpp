@@ -130,6 +130,5 @@ NativeString WorkingFileName() {
     return name;
 }
 
-std::string SystemErrorText(int code) { return NativeToCp932(TrimErrorText(SystemErrorNative(code))); }
 
 }  // namespace kartovo

@@ -97,10 +97,6 @@ std::string NativeToCp932(NativeView native);
 // kept (a Linux name's bytes are taken as they are).
 std::string NativeToUtf8(NativeView native);
 
-// The system's text for an error code, as CP932, without trailing blanks,
-// control characters and periods.
-std::string SystemErrorText(int code);
-
 // Drops trailing blanks, control characters and periods. None of them can be
 // the second byte of a CP932 character, nor part of a UTF-8 or UTF-16 one.
 template <typename Char>

@@ -153,12 +153,4 @@ void SourceLines::JoinFolds(std::uint64_t start, std::uint64_t stop) {
     current_ = {Span::Kind::Joined, 0, 0, which};
 }
 
-std::vector<std::string> SplitIntoLines(std::string_view bytes) {
-    std::vector<std::string> lines;
-    SourceLines source(bytes);
-    std::string_view line;
-    while (source.Next(line)) lines.emplace_back(line);
-    return lines;
-}
-
 }  // namespace kartovo

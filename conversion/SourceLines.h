@@ -32,7 +32,6 @@ public:
     bool Next(std::string_view& line);
     // The line before the one Next gave last, or nothing before the first.
     // Like that line, it is valid until Next is called again.
-    bool HasPrevious() const { return previous_.kind != Span::Kind::None; }
     std::string_view Previous() const { return View(previous_); }
 
 private:
@@ -81,7 +80,5 @@ private:
     Span previous_;
     std::string joined_[2];
 };
-
-std::vector<std::string> SplitIntoLines(std::string_view bytes);
 
 }  // namespace kartovo

@@ -32,7 +32,6 @@ public:
     void Release();
     // Index of the first entry equal to `text` ignoring letter case, or -1.
     int IndexOf(std::string_view text) const;
-    std::span<const std::string> Items() const { return {items_.data(), count_}; }
 
 private:
     std::vector<std::string> items_;

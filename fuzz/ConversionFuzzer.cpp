@@ -123,7 +123,7 @@ std::string Convert(Converter& converter, std::string_view input, long long& cou
             piece);
         count = converter.ConvertText(lines);
     }
-    return converter.CsvList.Text();
+    return test::CsvText(converter.CsvList);
 }
 
 // Whether the bytes may hold a longer form that spells "?" (C0 BF and the
@@ -183,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(csv.compare(0, header.size(), header) == 0);
 
     const std::vector<std::string> sourceLines = UnfoldedLines(input);
-    FUZZ_CHECK(kartovo::SplitIntoLines(input) == sourceLines);
+    FUZZ_CHECK(kartovo::test::SplitIntoLines(input) == sourceLines);
 
     // Every line ends in CR LF, and no CR or LF stands anywhere else: label
     // programs read the file line by line.

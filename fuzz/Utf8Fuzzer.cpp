@@ -13,6 +13,7 @@
 #include "Cp932.h"
 #include "Cp932Encoder.h"
 #include "FuzzCheck.h"
+#include "TestSupport.h"
 #include "Utf8.h"
 
 namespace {
@@ -34,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string read = kartovo::Cp932ToUtf16(input);
     std::u16string reread;
     FUZZ_CHECK(read.size() <= input.size());
-    FUZZ_CHECK(kartovo::DecodeUtf8(kartovo::Cp932ToUtf8(input), reread) && reread == read);
+    FUZZ_CHECK(kartovo::test::DecodeUtf8(kartovo::Cp932ToUtf8(input), reread) && reread == read);
 
     std::u16string units;
-    const bool decoded = kartovo::DecodeUtf8(input, units);
+    const bool decoded = kartovo::test::DecodeUtf8(input, units);
     std::string cp932;
     const kartovo::Conversion conversion = convert.AppendTo(input, cp932);
 

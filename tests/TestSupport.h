@@ -12,12 +12,40 @@
 #include <string_view>
 
 #include "Cp932Encoder.h"
+#include "CsvLines.h"
 #include "Host.h"
+#include "SourceLines.h"
+#include "Utf8.h"
 
 namespace kartovo::test {
 
 // Expected CP932 text written as UTF-8 in the test source.
 inline std::string Sjis(std::string_view utf8) { return Utf8ToCp932()(utf8); }
+
+// The CSV's bytes as the file receives them.
+inline std::string CsvText(const CsvLines& csv) {
+    std::string text;
+    for (const std::string& block : csv.Blocks()) text.append(block);
+    return text;
+}
+
+// The logical lines of a text, as the run reads them.
+inline std::vector<std::string> SplitIntoLines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    SourceLines source(bytes);
+    std::string_view line;
+    while (source.Next(line)) lines.emplace_back(line);
+    return lines;
+}
+
+// The units of a whole UTF-8 text by the address book's rules; false, with
+// `units` empty, when it fails.
+inline bool DecodeUtf8(std::string_view bytes, std::u16string& units) {
+    units.clear();
+    const bool decoded = kartovo::DecodeUtf8(bytes, [&units](char16_t unit) { units.push_back(unit); });
+    if (!decoded) units.clear();
+    return decoded;
+}
 
 inline std::string Bytes(std::initializer_list<int> values) {
     std::string out;

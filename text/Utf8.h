@@ -63,7 +63,4 @@ bool DecodeUtf8(std::string_view bytes, Emit&& emit) {
     return true;
 }
 
-// The units of the whole text; false, with `units` empty, when it fails.
-bool DecodeUtf8(std::string_view bytes, std::u16string& units);
-
 }  // namespace kartovo

@@ -20,7 +20,7 @@ struct FakeConsole {
     // inside a character would not convert at all.
     static std::string_view Whole(std::string_view text) {
         std::u16string units;
-        EXPECT_TRUE(DecodeUtf8(text, units)) << "a piece of console text cut inside a character";
+        EXPECT_TRUE(test::DecodeUtf8(text, units)) << "a piece of console text cut inside a character";
         return text;
     }
 

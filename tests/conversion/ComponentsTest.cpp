@@ -53,7 +53,9 @@ TEST(SplitComponents, FollowsTheQuotingRules) {
         StringList list;
         list.Add("stale");
         SplitComponents(c.value, list);
-        EXPECT_EQ(Parts(list.Items().begin(), list.Items().end()), c.parts) << test::Hex(c.value);
+        Parts parts;
+        for (int i = 0; i < list.Count(); ++i) parts.push_back(list.At(i));
+        EXPECT_EQ(parts, c.parts) << test::Hex(c.value);
         for (std::size_t n = 0; n <= c.parts.size(); ++n) {
             const std::string expected = n < c.parts.size() ? c.parts[n] : std::string();
             EXPECT_EQ(ComponentAt(c.value, static_cast<int>(n + 1)), expected) << test::Hex(c.value) << " n=" << n + 1;

@@ -20,6 +20,7 @@
 #include "Converter.h"
 #include "Failure.h"
 #include "FileAccess.h"
+#include "FileAccessPlatform.h"
 #include "ScriptedHost.h"
 #include "TestSupport.h"
 
@@ -594,7 +595,7 @@ void ExpectMessage(const std::string& failure, Ends ends, [[maybe_unused]] int c
     EXPECT_GT(failure.size(), start.size() + end.size()) << "no reason given: " << failure;
     EXPECT_EQ(failure.substr(failure.size() - end.size()), end) << failure;
 #else
-    EXPECT_EQ(failure, start + Cp932ToUtf8(SystemErrorText(code)) + end);
+    EXPECT_EQ(failure, start + NativeToUtf8(TrimErrorText(SystemErrorNative(code))) + end);
 #endif
 }
 

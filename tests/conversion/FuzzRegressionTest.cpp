@@ -26,7 +26,7 @@ TEST(FuzzRegressionTest, DecodedLineBreaksStayOutOfRows) {
         test::NoHost host;
         Converter converter(host);
         ASSERT_EQ(converter.ConvertText("BEGIN:VCARD\r\n" + card + "\r\nEND:VCARD\r\n"), 1) << test::Hex(card);
-        const std::string csv = converter.CsvList.Text();
+        const std::string csv = test::CsvText(converter.CsvList);
         const std::size_t row = csv.find("\r\n") + 2;
         EXPECT_EQ(csv.find_first_of("\r\n", row), csv.size() - 2) << test::Hex(card);
     }

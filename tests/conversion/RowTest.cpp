@@ -29,11 +29,11 @@ std::string RowOf(const Card& card) {
     converter.KeyList.Add("END");
     converter.ValueList.Add("VCARD");
     converter.DataKiridashi();
-    EXPECT_EQ(converter.CsvList.Text(), converter.RowText + "\r\n");  // what the file receives
+    EXPECT_EQ(test::CsvText(converter.CsvList), converter.RowText + "\r\n");  // what the file receives
 
     Converter reader(host);
     EXPECT_EQ(reader.ConvertText(file + "END:VCARD\r\n"), 1);
-    EXPECT_EQ(Cp932ToUtf8(reader.CsvList.Text()), Cp932ToUtf8(std::string(texts::kHeaderRow) + "\r\n" + converter.RowText + "\r\n"))
+    EXPECT_EQ(Cp932ToUtf8(test::CsvText(reader.CsvList)), Cp932ToUtf8(std::string(texts::kHeaderRow) + "\r\n" + converter.RowText + "\r\n"))
         << "read from a file";
     return Cp932ToUtf8(converter.RowText);
 }
@@ -266,7 +266,7 @@ TEST(DataKiridashi, AppendsBehindEarlierRowsAndStartsAfresh) {
     converter.DataKiridashi();
     converter.DataKiridashi();
     const std::string row = converter.RowText + "\r\n";
-    EXPECT_EQ(converter.CsvList.Text(), "header\r\n" + row + row);
+    EXPECT_EQ(test::CsvText(converter.CsvList), "header\r\n" + row + row);
     EXPECT_EQ(converter.KeyList.Count(), 1);  // the store is left as it was
 }
 

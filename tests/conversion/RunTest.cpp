@@ -188,7 +188,7 @@ TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
     Converter plain(plainHost);
     plain.ReportsLosses = false;
     plain.ConvertText(source);
-    EXPECT_EQ(test::ReadFile(host.destination), plain.CsvList.Text());
+    EXPECT_EQ(test::ReadFile(host.destination), test::CsvText(plain.CsvList));
     const std::string csv = Output();
     EXPECT_NE(csv.find("\"?田　太郎\""), std::string::npos);
     EXPECT_NE(csv.find("\"東京都港区本町1－2－3\""), std::string::npos);

@@ -136,7 +136,7 @@ std::string RowsStoringEveryLine(const std::string& source) {
     Converter converter(host);
     converter.CsvList.Add(texts::kHeaderRow);
     Utf8ToCp932 convert;
-    for (const std::string& line : SplitIntoLines(source)) {
+    for (const std::string& line : test::SplitIntoLines(source)) {
         StoreLine(line, convert, converter.KeyList, converter.ValueList);
         if (IsEndOfCard(line)) {
             converter.DataKiridashi();
@@ -144,7 +144,7 @@ std::string RowsStoringEveryLine(const std::string& source) {
             converter.ValueList.Clear();
         }
     }
-    return converter.CsvList.Text();
+    return test::CsvText(converter.CsvList);
 }
 
 TEST(ConvertText, KeepsOnlyTheLinesRowsReadAndGivesTheSameRows) {
@@ -167,7 +167,7 @@ TEST(ConvertText, KeepsOnlyTheLinesRowsReadAndGivesTheSameRows) {
         test::NoHost host;
         Converter converter(host);
         converter.ConvertText(source);
-        ASSERT_EQ(converter.CsvList.Text(), RowsStoringEveryLine(source)) << source;
+        ASSERT_EQ(test::CsvText(converter.CsvList), RowsStoringEveryLine(source)) << source;
     }
 }
 

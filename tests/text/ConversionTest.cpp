@@ -148,7 +148,7 @@ TEST(DecodeUtf8, FollowsTheLenientRules) {
     };
     for (const Case& c : cases) {
         std::u16string units = u"junk";
-        EXPECT_EQ(DecodeUtf8(c.bytes, units), c.ok) << Hex(c.bytes);
+        EXPECT_EQ(test::DecodeUtf8(c.bytes, units), c.ok) << Hex(c.bytes);
         EXPECT_EQ(units, c.units) << Hex(c.bytes);
     }
 }

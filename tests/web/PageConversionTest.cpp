@@ -81,7 +81,7 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         test::ScriptedHost host;
         Converter plain(host);
         const long long count = plain.ConvertText(c.source);
-        EXPECT_EQ(csv, plain.CsvList.Text());
+        EXPECT_EQ(csv, test::CsvText(plain.CsvList));
         EXPECT_EQ(conversion.CountMessage(), std::to_string(count) + "件の連絡先を変換しました" + c.note);
         EXPECT_EQ(conversion.Marks(), marks);
         const std::string loss = conversion.LossMessage();
