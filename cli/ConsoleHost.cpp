@@ -73,7 +73,7 @@ void ConsoleHost::ShowConverted(std::string_view countMessage, const std::vector
     io_.out(Cp932ToUtf8(countMessage) + "\n");
     for (const RunNote& note : notes) (note.warns ? io_.err : io_.out)(note.text + "\n");
     FlushLossLines();
-    if (lost.Count() != 0) io_.err(LossHeading(lost.Count()) + "\n");
+    if (lost.Count() != 0) io_.err(LossHeadings(lost) + "\n");
 }
 
 void ConsoleHost::ListLosses(LossReport& lost) {

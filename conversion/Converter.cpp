@@ -1,9 +1,11 @@
 #include "Converter.h"
 
 #include <optional>
+#include <utility>
 
 #include "AsciiName.h"
 #include "ByteSearch.h"
+#include "CardProperty.h"
 #include "Components.h"
 #include "FileAccess.h"
 #include "SourceLines.h"
@@ -21,12 +23,8 @@ namespace {
 // millions of lines costs no memory. No two fixed keys have the same
 // length, or the switch would not compile: a key is compared with one of
 // them at most.
-struct KeyRole {
-    int fixed = -1;
-    std::uint64_t labelItem = 0;
-};
-
-KeyRole RoleOf(std::string_view key) {
+Converter::KeyRole RoleOf(std::string_view key) {
+    using KeyRole = Converter::KeyRole;
     static constexpr AsciiName kPhoneticLastNameKey("X-PHONETIC-LAST-NAME");
     static constexpr AsciiName kPhoneticFirstNameKey("X-PHONETIC-FIRST-NAME");
     static constexpr AsciiName kNameKey("N");
@@ -49,6 +47,10 @@ KeyRole RoleOf(std::string_view key) {
 // the note feeds no written field.
 constexpr std::optional<LossMarks::Value> kFixedKeyValue[] = {
     LossMarks::kReadingLast, LossMarks::kReadingFirst, LossMarks::kName, LossMarks::kHomeAddress, std::nullopt};
+
+// A card read a second way is kept until it ends, up to here; past it, the
+// second reading starts as it goes on, so that no card is held whole.
+constexpr std::size_t kMostKept = std::size_t{1} << 20;
 
 // A line's value: after its first ":", or the whole line when it has none.
 std::string_view ValueOf(std::string_view line) {
@@ -94,6 +96,8 @@ bool IsEndOfCard(std::string_view line) {
 void Converter::ClearContact() {
     KeyList.Clear();
     ValueList.Clear();
+    previousInCard_ = false;
+    if (std::exchange(readingOther_, false)) other_.Clear();
     firstLine_.fill(-1);
     labelledItems_.Clear();
     related_.Clear();
@@ -122,9 +126,14 @@ void Converter::FindReadKeys() {
 
 void Converter::StoreValue(std::string_view line, std::size_t which, Utf8ToCp932& convert) {
     const Cp932Encoder::Marker* mark = ReportsLosses ? &marks_.Marker() : nullptr;
-    const Conversion conversion = StoreLine(line, convert, KeyList, ValueList, mark);
+    storedConversion_[which] = StoreLine(line, convert, KeyList, ValueList, mark);
     if (shape_.WantsValue()) shape_.SeeValue(ValueOf(line));
-    if (ReportsLosses && kFixedKeyValue[which]) marks_.Note(*kFixedKeyValue[which], conversion);
+}
+
+void Converter::NoteStoredConversions() {
+    for (std::size_t which = 0; which < kFixedKeyCount; ++which) {
+        if (firstLine_[which] >= 0 && kFixedKeyValue[which]) marks_.Note(*kFixedKeyValue[which], storedConversion_[which]);
+    }
 }
 
 void Converter::ReadLabel(std::uint64_t item, std::string_view label, std::string_view previous,
@@ -138,9 +147,38 @@ void Converter::ReadLabel(std::uint64_t item, std::string_view label, std::strin
     if (shape_.WantsValue()) shape_.SeeValue(value);
 }
 
-void Converter::ReadLine(std::string_view line, std::string_view previous, Utf8ToCp932& convert) {
+void Converter::ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932& convert) {
     const std::size_t colon = FindByte(line, ':');
-    const std::string_view rawKey = colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
+    const bool hasColon = colon != std::string_view::npos;
+    const std::string_view rawKey = hasColon ? line.substr(0, colon) : std::string_view();
+    const std::string_view value = hasColon ? line.substr(colon + 1) : line;
+    const KeyRole role = ReadGoogleLine(line, rawKey, previousInCard_ ? lines.Previous() : std::string_view(), convert);
+    // The other reading starts at the first sign of another producer, from
+    // the card's first line: most cards never need it. A key Google's
+    // reading knows is no sign.
+    if (!readingOther_ && ((role.fixed < 0 && role.labelItem == 0 && hasColon && SignsOtherProducer(line, colon)) ||
+                           lines.Kept().size() > kMostKept)) {
+        StartOtherReading(lines.Kept());
+        lines.ForgetKept();
+    }
+    if (readingOther_) other_.ReadLine(line, rawKey, value, hasColon);
+    previousInCard_ = true;
+}
+
+void Converter::StartOtherReading(std::string_view card) {
+    readingOther_ = true;
+    SourceLines again(card);
+    std::string_view line;
+    while (again.Next(line)) {
+        const std::size_t colon = FindByte(line, ':');
+        const bool hasColon = colon != std::string_view::npos;
+        other_.ReadLine(line, hasColon ? line.substr(0, colon) : std::string_view(),
+                        hasColon ? line.substr(colon + 1) : line, hasColon);
+    }
+}
+
+Converter::KeyRole Converter::ReadGoogleLine(std::string_view line, std::string_view rawKey, std::string_view previous,
+                                             Utf8ToCp932& convert) {
     std::string_view key = rawKey;  // ASCII converts to itself
     if (!IsAscii(rawKey)) {
         convertedKey_.clear();
@@ -150,11 +188,11 @@ void Converter::ReadLine(std::string_view line, std::string_view previous, Utf8T
     const KeyRole role = RoleOf(key);
     if (role.fixed >= 0) {
         int& first = firstLine_[static_cast<std::size_t>(role.fixed)];
-        if (first >= 0) return;
+        if (first >= 0) return role;
         first = KeyList.Count();
         StoreValue(line, static_cast<std::size_t>(role.fixed), convert);
     } else if (role.labelItem != 0 && labelledItems_.Insert(role.labelItem)) {
-        std::string_view label = line.substr(colon + 1);
+        std::string_view label = line.substr(rawKey.size() + 1);
         if (!IsAscii(label)) {
             label_.clear();
             convert.AppendTo(label, label_);
@@ -162,6 +200,7 @@ void Converter::ReadLine(std::string_view line, std::string_view previous, Utf8T
         }
         ReadLabel(role.labelItem, label, previous, convert);
     }
+    return role;
 }
 
 std::string_view Converter::FirstValue(std::size_t which) const {
@@ -175,16 +214,44 @@ std::string Converter::LoadField(std::string_view key, int n) const {
     return ComponentAt(index < 0 ? std::string_view() : std::string_view(ValueList.At(index)), n);
 }
 
+Converter::RowValues Converter::GoogleValues() const {
+    RowValues values;
+    values.readingLast = FirstValue(kPhoneticLastName);
+    values.readingFirst = FirstValue(kPhoneticFirstName);
+    values.name = FirstValue(kName);
+    values.homeAddress = FirstValue(kHomeAddress);
+    values.note = FirstValue(kNote);
+    values.related = related_.Slots();
+    return values;
+}
+
 void Converter::DataKiridashi() {
     FindReadKeys();
-    BuildRow();
+    BuildRow(GoogleValues());
     CsvList.Add(RowText);
 }
 
-void Converter::ReportLosses(long long number) {
+void Converter::FinishContact(long long number, std::string_view card) {
+    const bool googles = !readingOther_ || other_.IsGoogles();
+    if (googles) NoteStoredConversions();
+    BuildRow(googles ? GoogleValues() : OtherValues());
+    const bool hasHome = googles ? firstLine_[kHomeAddress] >= 0 : other_.HomeAddress().present;
+    // Only a card without a home address is looked at again for others.
+    const bool hasAddress = hasHome || (readingOther_ ? other_.HasAddress() : HoldsAddress(card));
+    const bool noHome = hasAddress && !hasHome;
+    if (!hasAddress) ++withoutAddress_;
+    if (!googles) ++readAs_[static_cast<std::size_t>(other_.Kind())];
+    if (ReportsLosses && (marks_.Any() || noHome)) ReportContact(number, noHome);
+    CsvList.Add(RowText);
+    ClearContact();
+}
+
+void Converter::ReportContact(long long number, bool noHome) {
     LostContactView contact;
     contact.number = number;
-    if (marks_.ReplaceMarks(RowText, fieldStarts_, contact)) Lost.Add(contact);
+    const bool lost = marks_.Any() && marks_.ReplaceMarks(RowText, fieldStarts_, contact);
+    if (noHome) marks_.AddReason(RowText, fieldStarts_, kNoHomeAddress, kNoHomeAddressText, contact);
+    if (lost || noHome) Lost.Add(contact);
 }
 
 long long Converter::ConvertText(std::string_view source) {
@@ -198,25 +265,23 @@ long long Converter::ConvertText(SourceLines& lines) {
     Notes.clear();
     shape_.Clear();
     ClearContact();
+    withoutAddress_ = 0;
+    readAs_.fill(0);
     long long count = 0;
     Utf8ToCp932 convert;
-    bool previousInCard = false;  // the line before belongs to this contact
+    previousInCard_ = false;
+    lines.KeepFromNextLine();
     std::string_view line;
     while (lines.Next(line)) {
         shape_.SeeLine(line);
         if (IsEndOfCard(line)) {
-            BuildRow();  // the store's read keys are known already
-            ++count;
-            if (ReportsLosses && marks_.Any()) ReportLosses(count);
-            CsvList.Add(RowText);
-            ClearContact();
-            previousInCard = false;
+            FinishContact(++count, lines.Kept());
+            lines.KeepFromNextLine();
             continue;
         }
-        ReadLine(line, previousInCard ? lines.Previous() : std::string_view(), convert);
-        previousInCard = true;
+        ReadLine(line, lines, convert);
     }
-    if (const std::optional<RunNote> note = shape_.Note()) Notes.push_back(*note);
+    AddNotes();
     return count;
 }
 

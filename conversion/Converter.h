@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "Host.h"
 #include "LossMarks.h"
 #include "LossReport.h"
+#include "OtherCard.h"
 #include "RelationLabels.h"
 #include "SourceLines.h"
 #include "StringList.h"
@@ -77,12 +79,24 @@ public:
     // The keys a row reads besides the relation labels, by their place in
     // the first lines found.
     enum FixedKey : std::size_t { kPhoneticLastName, kPhoneticFirstName, kName, kHomeAddress, kNote, kFixedKeyCount };
+    // What a key is to Google's reading: a fixed key, the label of an item
+    // number, or neither.
+    struct KeyRole {
+        int fixed = -1;
+        std::uint64_t labelItem = 0;
+    };
 
 private:
     // Forgets the contact whose row was built, for the next one.
     void ClearContact();
-    // Takes one source line of the contact being read.
-    void ReadLine(std::string_view line, std::string_view previous, Utf8ToCp932& convert);
+    // Takes one source line of the contact being read, for both readings.
+    void ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932& convert);
+    // Reads the card so far as another producer wrote it, and goes on so.
+    void StartOtherReading(std::string_view card);
+    // Google's reading: `rawKey` is the line's key as it stands. Tells
+    // what the key is to it.
+    KeyRole ReadGoogleLine(std::string_view line, std::string_view rawKey, std::string_view previous,
+                           Utf8ToCp932& convert);
     // A spouse or child label of `item`: its name is the value of the line
     // before it, whatever that line is (none for the contact's first line).
     void ReadLabel(std::uint64_t item, std::string_view label, std::string_view previous, Utf8ToCp932& convert);
@@ -92,19 +106,51 @@ private:
     // Finds the first stored line of each key a row reads, and the relation
     // labels, in the store as it stands.
     void FindReadKeys();
-    // DataKiridashi once the read keys are found.
-    void BuildRow();
-    // Makes the marks of the row built "?", and reports the contact if a
-    // written field showed a loss.
-    void ReportLosses(long long number);
+    // What a row is built from: whole values as CP932 text, and the
+    // related names in their slots.
+    struct RowValues {
+        std::string_view readingLast;  // its first component is the family name's reading
+        std::string_view readingFirst;
+        int readingFirstPart = 1;  // the component of readingFirst that is the given name's reading
+        std::string_view name;
+        std::string_view homeAddress;
+        bool extendedMayHoldAll = false;  // an address of only an extended part is the whole address
+        std::string_view note;
+        std::array<const RelatedName*, 4> related{};
+    };
+    // The values of the contact in the store, read as Google writes them.
+    RowValues GoogleValues() const;
+    // DataKiridashi once the values are found.
+    void BuildRow(const RowValues& values);
+    // Builds the row of the contact just ended, by the reading its card
+    // gets, and reports it if it must be. `card` is its text, where it was
+    // kept.
+    void FinishContact(long long number, std::string_view card);
+    // Makes the marks of the row built "?", and names the contact if a
+    // written field showed a loss, or if its label will have no address.
+    void ReportContact(long long number, bool noHome);
+    // What the run has to say of the file as a whole (OtherValues.cpp).
+    void AddNotes();
+    // The losses of the values the Google reading stored.
+    void NoteStoredConversions();
+    // The values of a card that another producer wrote, converted now
+    // (OtherValues.cpp).
+    RowValues OtherValues();
+    // A value the other reading found, converted into `text` unless it is
+    // the one Google's reading stored as `storedAs`.
+    struct ConvertedText {
+        std::string_view text;
+        Conversion conversion = Conversion::Exact;
+    };
+    ConvertedText OtherText(const OtherCard::Value& value, std::optional<FixedKey> storedAs, std::string& text);
     // The value of the first stored line with fixed key `which`, or the empty text.
     std::string_view FirstValue(std::size_t which) const;
 
     // The row's steps, left to right (Row.cpp).
-    void AppendReading();
-    void AppendName();
-    void AppendAddress();
-    void AppendJointNames();
+    void AppendReading(const RowValues& values);
+    void AppendName(std::string_view name);
+    void AppendAddress(const RowValues& values);
+    void AppendJointNames(const RowValues& values);
     // The separator and a field's text, and where the field starts.
     void AppendField(std::string_view text);
     // Component n (from 1) of the value last split into parts_, or the empty text.
@@ -124,6 +170,18 @@ private:
     std::string note_;
     std::string convertedKey_;
     std::string label_;
+
+    std::array<Conversion, kFixedKeyCount> storedConversion_{};
+    bool previousInCard_ = false;  // the line before belongs to this contact
+    // The card read as another producer wrote it, beside Google's reading,
+    // once a sign of one showed.
+    bool readingOther_ = false;
+    OtherCard other_;
+    std::array<std::string, OtherCard::kValueCount> otherText_;
+    std::array<RelatedName, 4> otherRelated_;
+    // Contacts with no address at all, and cards read as each producer's.
+    long long withoutAddress_ = 0;
+    std::array<long long, 4> readAs_{};
 
     LossMarks marks_;
     // Where the row's fields start, for a row that lost text.

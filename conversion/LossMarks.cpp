@@ -54,6 +54,7 @@ int MarkNumber(std::string_view text, std::size_t at) {
 LossMarks::LossMarks() : marker_([this](char32_t lost) { return MarkOf(lost); }) {}
 
 void LossMarks::Clear() {
+    described_ = false;
     lost_.clear();
     marked_ = 0;
     unreadable_ = 0;
@@ -148,6 +149,29 @@ bool LossMarks::ReplaceFieldMarks(const std::string& row, std::size_t from, std:
     return copied_ != before;
 }
 
+void LossMarks::Describe(const std::string& row, const FieldStarts& starts) {
+    described_ = true;
+    description_.clear();
+    const std::size_t nameEnd = starts[kNameField + 1] - kSeparatorLength;
+    DecodeName(std::string_view(row).substr(starts[kNameField], nameEnd - starts[kNameField]));
+    nameSize_ = description_.size();
+    listed_.reset();
+}
+
+void LossMarks::Fill(LostContactView& contact) const {
+    contact.name = std::string_view(description_).substr(0, nameSize_);
+    contact.characters = std::string_view(description_).substr(nameSize_);
+}
+
+void LossMarks::AddReason(const std::string& row, const FieldStarts& starts, ReportReason reason,
+                          std::string_view text, LostContactView& contact) {
+    if (!described_) Describe(row, starts);
+    if (description_.size() > nameSize_) description_ += "、";
+    description_ += text;
+    contact.reasons |= reason;
+    Fill(contact);
+}
+
 bool LossMarks::ReplaceMarks(std::string& row, const FieldStarts& starts, LostContactView& contact) {
     const std::uint16_t marked = FieldsOf(marked_);
     const std::uint16_t unreadable = FieldsOf(unreadable_);
@@ -155,10 +179,7 @@ bool LossMarks::ReplaceMarks(std::string& row, const FieldStarts& starts, LostCo
     const auto fieldEnd = [&](std::size_t field) {
         return field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : row.size() - 1;
     };
-    description_.clear();
-    DecodeName(std::string_view(row).substr(starts[kNameField], fieldEnd(kNameField) - starts[kNameField]));
-    nameSize_ = description_.size();
-    listed_.reset();
+    Describe(row, starts);
     replaced_.clear();
     copied_ = 0;
     contact.fields = 0;
@@ -174,8 +195,8 @@ bool LossMarks::ReplaceMarks(std::string& row, const FieldStarts& starts, LostCo
     }
     replaced_.append(row, copied_, std::string::npos);
     row.swap(replaced_);
-    contact.name = std::string_view(description_).substr(0, nameSize_);
-    contact.characters = std::string_view(description_).substr(nameSize_);
+    Fill(contact);
+    if (contact.fields != 0) contact.reasons |= kLostText;
     return contact.fields != 0;
 }
 

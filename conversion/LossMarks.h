@@ -58,13 +58,21 @@ public:
     // its name field, the fields and the characters lost. False when
     // nothing written was lost.
     bool ReplaceMarks(std::string& row, const FieldStarts& starts, LostContactView& contact);
+    // Names the contact of the built row for another reason too: `text`
+    // after the characters it lost, if any.
+    void AddReason(const std::string& row, const FieldStarts& starts, ReportReason reason, std::string_view text,
+                   LostContactView& contact);
 
 private:
     // The fields a set of values (bits of Value) feeds.
     static std::uint16_t FieldsOf(std::uint16_t values);
-    // Appends the name field as the row holds it (CP932, quotes doubled,
-    // marks in place) as UTF-8, each mark as the character it stands for.
+    // Starts the contact's description with its name field as the row
+    // holds it (CP932, quotes doubled, marks in place) as UTF-8, each mark
+    // as the character it stands for.
+    void Describe(const std::string& row, const FieldStarts& starts);
     void DecodeName(std::string_view nameField);
+    // The description as `contact` reads it.
+    void Fill(LostContactView& contact) const;
     // Takes row[copied_, to) into replaced_ with each mark of [from, to)
     // as "?", and lists their characters; false when there was none.
     bool ReplaceFieldMarks(const std::string& row, std::size_t from, std::size_t to);
@@ -85,6 +93,7 @@ private:
     std::size_t copied_ = 0;  // bytes of the row taken into replaced_
     std::string description_;
     std::size_t nameSize_ = 0;
+    bool described_ = false;  // the contact's description is begun
     std::bitset<256> listed_;  // marks listed already, and kUnreadable
 };
 

@@ -9,19 +9,30 @@ namespace kartovo {
 
 void LossReport::Add(const LostContactView& contact) {
     ++count_;
+    if ((contact.reasons & kLostText) != 0) ++lost_;
+    if ((contact.reasons & kNoHomeAddress) != 0) ++noHome_;
     if (each_) each_(contact);
     if (entries_.size() < keep_) {
-        entries_.push_back({contact.number, std::string(contact.name), contact.fields, std::string(contact.characters)});
+        entries_.push_back({contact.number, std::string(contact.name), contact.fields,
+                            std::string(contact.characters), contact.reasons});
     }
 }
 
 void LossReport::Clear() {
     entries_.clear();
-    count_ = 0;
+    count_ = lost_ = noHome_ = 0;
 }
 
-std::string LossHeading(long long count) {
-    return std::to_string(count) + "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。";
+std::string LossHeadings(const LossReport& report) {
+    std::string text;
+    if (const long long lost = report.CountOf(kLostText)) {
+        text = std::to_string(lost) + "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。";
+    }
+    if (const long long noHome = report.CountOf(kNoHomeAddress)) {
+        if (!text.empty()) text += "\n";
+        text += std::to_string(noHome) + "件の連絡先は、自宅の住所がないため住所が空になっています。";
+    }
+    return text;
 }
 
 void AppendLossLine(const LostContactView& contact, std::string& text) {
@@ -36,7 +47,7 @@ void AppendLossLine(const LostContactView& contact, std::string& text) {
 }
 
 std::string LossReportText(const LossReport& report, std::size_t maxLines) {
-    std::string text = LossHeading(report.Count());
+    std::string text = LossHeadings(report);
     const std::size_t shown = std::min(maxLines, report.Entries().size());
     for (std::size_t i = 0; i < shown; ++i) {
         text += "\n";

@@ -14,13 +14,22 @@
 
 namespace kartovo {
 
-// A contact that lost text, as the run hands it on: its texts are the
+// What a contact is named in the report for.
+enum ReportReason : std::uint8_t {
+    kLostText = 1,        // a written field lost characters, or a value could not be read
+    kNoHomeAddress = 2,   // it has addresses, none of them a home address
+};
+
+// A contact named in the report, as the run hands it on: its texts are the
 // run's own, good until the next contact.
 struct LostContactView {
     long long number = 0;        // the contact's place in the file, counted from 1
     std::string_view name;       // field 2 in the source's own characters, UTF-8
     std::uint16_t fields = 0;    // bit i: field i + 1 shows lost text
-    std::string_view characters;  // UTF-8: "𠮷、U+FE0F", or "（読めない値）" for a value that could not be read
+    // UTF-8: "𠮷、U+FE0F", "（読めない値）" for a value that could not be
+    // read, then what else the contact is named for.
+    std::string_view characters;
+    std::uint8_t reasons = 0;    // ReportReason bits
 };
 
 // The same, kept.
@@ -29,11 +38,16 @@ struct LostContact {
     std::string name;
     std::uint16_t fields = 0;
     std::string characters;
+    std::uint8_t reasons = 0;
 
-    LostContactView View() const { return {number, name, fields, characters}; }
+    LostContactView View() const { return {number, name, fields, characters, reasons}; }
 };
 
-// The contacts that lost text, in file order. All are counted; only the
+// What the report says of a contact with addresses, none of them at home.
+inline constexpr std::string_view kNoHomeAddressText = "自宅の住所がありません（自宅以外の住所だけ）";
+
+// The contacts named in the report, in file order: those that lost text,
+// and those whose label will have no address. All are counted; only the
 // first few are kept when the caller asks so, which bounds the memory of a
 // window that shows ten of them whatever the file.
 class LossReport {
@@ -44,6 +58,8 @@ public:
     void Add(const LostContactView& contact);
     void Clear();
     long long Count() const { return count_; }
+    // The contacts named for a reason.
+    long long CountOf(ReportReason reason) const { return reason == kLostText ? lost_ : noHome_; }
     const std::vector<LostContact>& Entries() const { return entries_; }
 
 private:
@@ -51,6 +67,8 @@ private:
     std::function<void(const LostContactView&)> each_;
     std::vector<LostContact> entries_;
     long long count_ = 0;
+    long long lost_ = 0;
+    long long noHome_ = 0;
 };
 
 // A line the run adds under the count, UTF-8: what the file looks like as a
@@ -64,12 +82,13 @@ struct RunNote {
 // rest keep a message box within the screen, and the page reads the same.
 inline constexpr std::size_t kShownLostContacts = 10;
 
-// The report as the user reads it, UTF-8, lines joined by "\n": the heading
-// with the count, one line per kept contact up to `maxLines`, then
-// "ほか{K}件" for the contacts not listed.
+// The report as the user reads it, UTF-8, lines joined by "\n": the
+// headings with the counts, one line per kept contact up to `maxLines`,
+// then "ほか{K}件" for the contacts not listed.
 std::string LossReportText(const LossReport& report, std::size_t maxLines);
-// Its parts: the heading, and a contact's line, "・{n}件目 {name}：{characters}".
-std::string LossHeading(long long count);
+// Its parts: a heading for each reason, and a contact's line,
+// "・{n}件目 {name}：{characters}".
+std::string LossHeadings(const LossReport& report);
 void AppendLossLine(const LostContactView& contact, std::string& text);
 // The count message (UTF-8) with the notes under it, one a line.
 std::string WithNotes(std::string countMessage, const std::vector<RunNote>& notes);

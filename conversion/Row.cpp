@@ -47,15 +47,15 @@ bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
 
 }  // namespace
 
-void Converter::BuildRow() {
+void Converter::BuildRow(const RowValues& values) {
     RowText.clear();
     RowText.push_back('"');
     fieldStarts_[0] = RowText.size();
     fieldsBegun_ = 1;
-    AppendReading();
-    AppendName();
-    AppendAddress();
-    AppendJointNames();
+    AppendReading(values);
+    AppendName(values.name);
+    AppendAddress(values);
+    AppendJointNames(values);
     RowText.push_back('"');
 }
 
@@ -65,16 +65,16 @@ void Converter::AppendField(std::string_view text) {
     AppendFieldText(RowText, text);
 }
 
-void Converter::AppendReading() {
-    ReadComponent(FirstValue(kPhoneticLastName), 1, reading_);
+void Converter::AppendReading(const RowValues& values) {
+    ReadComponent(values.readingLast, 1, reading_);
     AppendFieldText(RowText, reading_);
     AppendFieldText(RowText, texts::kIdeographicSpace);
-    ReadComponent(FirstValue(kPhoneticFirstName), 1, reading_);
+    ReadComponent(values.readingFirst, values.readingFirstPart, reading_);
     AppendFieldText(RowText, reading_);
 }
 
-void Converter::AppendName() {
-    SplitComponents(FirstValue(kName), parts_);
+void Converter::AppendName(std::string_view name) {
+    SplitComponents(name, parts_);
     AppendField(Part(1));
     AppendFieldText(RowText, texts::kIdeographicSpace);
     AppendFieldText(RowText, Part(2));
@@ -82,24 +82,29 @@ void Converter::AppendName() {
     AppendField(honorific.empty() ? texts::kDefaultHonorific : honorific);
 }
 
-void Converter::AppendAddress() {
-    SplitComponents(FirstValue(kHomeAddress), parts_);
+void Converter::AppendAddress(const RowValues& values) {
+    SplitComponents(values.homeAddress, parts_);
     AssignReplaced(postalCode_, Part(6), texts::kPostalMark, "");
     AppendField(postalCode_);
     AppendField(Part(5));
     AppendFieldText(RowText, Part(4));
-    AssignReplaced(streetSpaced_, Part(3), texts::kEscapedLineBreak, texts::kIdeographicSpace);
+    // Japanese phones write the whole address as the extended address.
+    const bool wholeInExtended =
+        values.extendedMayHoldAll && Part(3).empty() && Part(4).empty() && Part(5).empty() && !Part(2).empty();
+    const int street = wholeInExtended ? 2 : 3;
+    AssignReplaced(streetSpaced_, Part(street), texts::kEscapedLineBreak, texts::kIdeographicSpace);
     AssignReplaced(street_, streetSpaced_, "?", texts::kFullwidthHyphen);
     if (marks_.IsMarked(LossMarks::kHomeAddress)) marks_.RepairStreet(street_);
     AppendFieldText(RowText, street_);
-    AssignReplaced(extendedAddress_, Part(2), texts::kEscapedLineBreak, texts::kIdeographicSpace);
+    AssignReplaced(extendedAddress_, wholeInExtended ? std::string_view() : Part(2), texts::kEscapedLineBreak,
+                   texts::kIdeographicSpace);
     AppendField(extendedAddress_);
 }
 
-void Converter::AppendJointNames() {
-    // Slot 0 is the spouse, 1 to 3 the children in item order.
-    const std::array<const RelatedName*, 4> slots = related_.Slots();
-    ReadComponent(FirstValue(kNote), 1, note_);
+void Converter::AppendJointNames(const RowValues& values) {
+    // Slot 0 is the spouse, 1 to 3 the children.
+    const std::array<const RelatedName*, 4>& slots = values.related;
+    ReadComponent(values.note, 1, note_);
     const bool printSpouse = MarkerSaysTrue(note_, texts::kSpouseMarker);
     const bool printChildren = MarkerSaysTrue(note_, texts::kChildrenMarker);
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {

@@ -11,8 +11,6 @@
 namespace kartovo {
 namespace {
 
-constexpr std::uint64_t kNowhere = std::numeric_limits<std::uint64_t>::max();
-
 char* Allocate(std::size_t size) {
     void* p = std::malloc(size);
     if (p == nullptr) throw std::bad_alloc();
@@ -108,7 +106,8 @@ bool SourceLines::Next(std::string_view& line) {
     current_ = {};
     const std::uint64_t keepPrevious = previous_.kind == Span::Kind::Raw ? previous_.start : kNowhere;
     const std::uint64_t start = pos_;
-    keep_ = std::min(keepPrevious, start);
+    keep_ = std::min(std::min(keepPrevious, start), kept_);
+    lineStart_ = start;
     if (!Has(start)) return false;
     const std::uint64_t stop = FindBreak();
     bool folds = false;
@@ -144,10 +143,10 @@ void SourceLines::JoinFolds(std::uint64_t start, std::uint64_t stop) {
     joined.assign(Bytes(start, stop));
     while (FoldFollows()) {
         ++pos_;  // the fold's blank
-        keep_ = pos_;
+        keep_ = std::min(pos_, kept_);
         const std::uint64_t pieceStop = FindBreak();
         joined.append(Bytes(pos_, pieceStop));
-        keep_ = pieceStop;
+        keep_ = std::min(pieceStop, kept_);
         PassBreak(pieceStop);
     }
     current_ = {Span::Kind::Joined, 0, 0, which};

@@ -34,6 +34,15 @@ public:
     // Like that line, it is valid until Next is called again.
     std::string_view Previous() const { return View(previous_); }
 
+    // Keeps the text from the start of the next line on, until forgotten,
+    // so that it can be read again: a card is read a second way only when
+    // its end shows that it must be, and most never are.
+    void KeepFromNextLine() { kept_ = pos_; }
+    void ForgetKept() { kept_ = kNowhere; }
+    // The text kept, up to the start of the line Next gave last; valid
+    // until Next is called again.
+    std::string_view Kept() const { return kept_ == kNowhere ? std::string_view() : Bytes(kept_, lineStart_); }
+
 private:
     struct Span {
         enum class Kind { None, Raw, Joined } kind = Kind::None;
@@ -74,8 +83,11 @@ private:
     std::uint64_t base_ = 0;  // the text's offset of data_[0]
     std::uint64_t end_ = 0;   // the text's offset just past the bytes held
     bool ended_ = true;       // nothing more to read
+    static constexpr std::uint64_t kNowhere = UINT64_MAX;
     std::uint64_t pos_ = 0;   // where reading goes on
     std::uint64_t keep_ = 0;  // bytes before this may be dropped
+    std::uint64_t kept_ = kNowhere;  // where the text kept for reading again starts
+    std::uint64_t lineStart_ = 0;    // where the line Next gave last starts
     Span current_;
     Span previous_;
     std::string joined_[2];

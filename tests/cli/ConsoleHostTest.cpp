@@ -83,7 +83,7 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
     test::WriteFile(dir / "連絡先.vcf", "BEGIN:VCARD\r\nN:山田;太郎;;;\r\nEND:VCARD\r\n");
     FakeConsole console;
     EXPECT_EQ(RunConverter(ArgsOf({dir / "連絡先.vcf"}), console.Io()), 0);
-    EXPECT_EQ(console.out, "1件の連絡先を変換しました\n");
+    EXPECT_EQ(console.out, "1件の連絡先を変換しました\n住所のない連絡先：1件\n");
     EXPECT_EQ(console.err, "");
     EXPECT_EQ(Cp932ToUtf8(test::ReadFile(dir / "連絡先.csv").substr(85)),
               "\"　\",\"山田　太郎\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
@@ -110,7 +110,8 @@ TEST(RunConverter, ConvertsToTheDerivedDestination) {
         test::WriteFile(dir / "連絡先.vcf", source);
         FakeConsole lost;
         EXPECT_EQ(RunConverter(ArgsOf({"--yes", dir / "連絡先.vcf"}), lost.Io()), 0);
-        EXPECT_EQ(lost.out, std::to_string(contacts) + "件の連絡先を変換しました\n");
+        EXPECT_EQ(lost.out, std::to_string(contacts) + "件の連絡先を変換しました\n住所のない連絡先：" +
+                                std::to_string(contacts) + "件\n");
         EXPECT_TRUE(test::SameLines(lost.err, listed + std::to_string(lostCount) +
                                                   "件の連絡先に、CSVに書けない文字がありました。その文字は「?」になって"
                                                   "います。\n"))
@@ -155,7 +156,7 @@ TEST(RunConverter, OverwriteQuestion) {
         EXPECT_EQ(console.err.find("ファイルを上書きしますか [y/N] ") != std::string::npos, c.asked);
         const bool written = test::ReadFile(dir / "out.csv") != "old";
         EXPECT_EQ(written, c.status == 0);
-        EXPECT_EQ(console.out, c.status == 0 ? "1件の連絡先を変換しました\n" : "処理を中止しました\n");
+        EXPECT_EQ(console.out, c.status == 0 ? "1件の連絡先を変換しました\n住所のない連絡先：1件\n" : "処理を中止しました\n");
     }
 }
 

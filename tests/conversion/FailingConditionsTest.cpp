@@ -56,7 +56,7 @@ const std::string kNewCsv = test::Sjis(
     "\"フリガナ\",\"氏名\",\"敬称\",\"郵便番号\",\"住所1\",\"住所2\",\"連名1\",\"連名2\",\"連名3\",\"連名4\"\r\n"
     "\"　\",\"山田　太郎\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 const std::string kOverwrite = "ファイルを上書きしますか";
-const std::string kConverted = "1件の連絡先を変換しました";
+const std::string kConverted = "1件の連絡先を変換しました\n住所のない連絡先：1件";
 
 // Every path here is absolute already, so a message shows it as it stands.
 // Taken apart from the program's own path handling, so that a message naming

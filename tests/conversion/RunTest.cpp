@@ -58,6 +58,7 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
         int count;
         MessageKind kind = MessageKind::Information;  // a warning when the CSV lost text
         std::string note = "";  // what the file looks like, when it is no UTF-8 vCard
+        int withoutAddress = -1;  // contacts with no address at all, counted in a note; -1: every one
     };
     const std::string notCard = "vCard ファイルではないようです";
     const std::string sjisRows = Repeated("\"　\",\"　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", 2);
@@ -90,7 +91,8 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
          60000},
         // A folded home address, cut inside a character, arrives whole.
         {"BEGIN:VCARD\r\nADR;TYPE=HOME:;;\xE4\xB8\x89\xE4\xB8\r\n \x81\xE7\x94\xBA" "1\xE2\x88\x92" "2;;\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD;\r\n 100-0001;\r\nEND:VCARD\r\n",
-         "\"　\",\"　\",\"様\",\"100-0001\",\"東京都三丁町1－2\",\"\",\"\",\"\",\"\",\"\"\r\n", 1},
+         "\"　\",\"　\",\"様\",\"100-0001\",\"東京都三丁町1－2\",\"\",\"\",\"\",\"\",\"\"\r\n", 1,
+         MessageKind::Information, "", 0},
     };
     for (const Case& c : cases) {
         test::WriteFile(host.source, c.source);
@@ -100,7 +102,9 @@ TEST_F(RunTest, ConvertsContactsDelimitedByEndLines) {
         EXPECT_TRUE(test::SameLines(Output(), kHeader + c.rows)) << c.source.substr(0, 200);
         const std::vector<std::string> shown = ShownTexts();
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0], std::to_string(c.count) + "件の連絡先を変換しました" + (c.note.empty() ? "" : "\n" + c.note));
+        const int without = c.withoutAddress < 0 ? c.count : c.withoutAddress;
+        EXPECT_EQ(shown[0], std::to_string(c.count) + "件の連絡先を変換しました" + (c.note.empty() ? "" : "\n" + c.note) +
+                                (without == 0 ? "" : "\n住所のない連絡先：" + std::to_string(without) + "件"));
         EXPECT_EQ(host.shown.back().kind, c.kind);
         EXPECT_EQ(host.shown.back().buttons, MessageButtons::Ok);
     }
@@ -164,7 +168,8 @@ TEST_F(RunTest, ReportsWhatTheCsvCouldNotShow) {
     };
     for (const Case& c : cases) add(c);
     for (int i = 0; i < 3; ++i) add({"N:𠮷;三郎;;;", "𠮷　三郎：𠮷", 1u << 1});
-    const std::string converted = std::to_string(fields.size()) + "件の連絡先を変換しました";
+    const std::string converted = std::to_string(fields.size()) + "件の連絡先を変換しました\n住所のない連絡先：" +
+                                  std::to_string(fields.size() - 3) + "件";
     std::erase_if(fields, [](const auto& entry) { return entry.second == 0; });
     test::WriteFile(host.source, source);
 
@@ -237,7 +242,7 @@ TEST_F(RunTest, AsksBeforeOverwriting) {
         EXPECT_EQ(host.shown[0].text, "ファイルを上書きしますか");
         EXPECT_EQ(host.shown[0].buttons, MessageButtons::YesNo);
         if (c.written) {
-            EXPECT_EQ(host.shown[1].text, "1件の連絡先を変換しました");
+            EXPECT_EQ(host.shown[1].text, "1件の連絡先を変換しました\n住所のない連絡先：1件");
             EXPECT_EQ(Output(), kHeader + kEmptyRow);
         } else {
             EXPECT_EQ(host.shown[1].text, "処理を中止しました");
@@ -257,7 +262,7 @@ TEST_F(RunTest, DestinationIsTheSourceItself) {
         std::string contents, said;
     };
     for (const Case& c : {Case{kResultYes, kHeader + "\"　\",\"a　b\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n",
-                               "1件の連絡先を変換しました"},
+                               "1件の連絡先を変換しました\n住所のない連絡先：1件"},
                           Case{kResultNo, source, "処理を中止しました"}}) {
         host.destination = host.source;
         test::WriteFile(host.source, source);

@@ -182,3 +182,104 @@ TEST(ConvertText, AContactThatNeverEndsKeepsNoLines) {
 
 }  // namespace
 }  // namespace kartovo
+
+namespace kartovo {
+namespace {
+
+// A value as Android writes it: every byte as =XX, and a soft line break
+// after every 23 bytes, which leaves an empty line after a value of 23×n.
+std::string AndroidQuoted(std::string_view bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        out += '=';
+        out += digits[c >> 4];
+        out += digits[c & 15];
+        if ((i + 1) % 23 == 0) out += "=\r\n";
+    }
+    return out;
+}
+
+// The rows (UTF-8, after the header) that a file of cards gives, and what
+// the run says under the count.
+std::pair<std::string, std::string> RowsAndNotes(const std::string& file) {
+    test::NoHost host;
+    Converter converter(host);
+    converter.ConvertText(file);
+    const std::string csv = Cp932ToUtf8(test::CsvText(converter.CsvList));
+    return {csv.substr(csv.find("\r\n") + 2), WithNotes("", converter.Notes)};
+}
+
+// One card of each shape other producers write (their facts gathered from
+// public vCard files); the same ten fields as a Google card's.
+TEST(ConvertText, ReadsOtherProducersCardsAsTheyWroteThem) {
+    const std::string print = "NOTE:配偶者印刷: true 子ども印刷: true\r\n";
+    const std::string qp = ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
+    const std::string sjis = ";CHARSET=SHIFT_JIS:";
+    struct Case {
+        const char* what;
+        std::string lines;  // between BEGIN:VCARD and END:VCARD
+        std::string row;
+    };
+    const Case cases[] = {
+        {"iPhone: grouped home address, type=pref, related names by group",
+         "VERSION:3.0\r\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\r\nN:山田;太郎;;;\r\n"
+         "X-PHONETIC-LAST-NAME:やまだ\r\nX-PHONETIC-FIRST-NAME:たろう\r\n"
+         "item1.ADR;type=WORK;type=pref:;;丸の内1-1;千代田区;東京都;100-0005;日本\r\n"
+         "item3.ADR;type=HOME;type=pref:;サンプル荘;本町2-3;中野区;東京都;164-0012;日本\r\nitem3.X-ABADR:jp\r\n"
+         "item4.X-ABRELATEDNAMES;type=pref:花子\r\nitem4.X-ABLabel:_$!<Spouse>!$_\r\n"
+         "item5.X-ABRELATEDNAMES:一郎\r\nitem5.X-ABLabel:_$!<Child>!$_\r\n" + print,
+         "\"やまだ　たろう\",\"山田　太郎\",\"様\",\"164-0012\",\"東京都中野区本町2-3\",\"サンプル荘\",\"花子\",\"一郎\",\"\",\"\""},
+        {"iCloud after a round trip: the types as a list, an upper-case group",
+         "VERSION:3.0\r\nPRODID:-//Apple Inc.//iCloud Web Address Book//EN\r\nN:佐藤;花;;;\r\n"
+         "ITEM2.ADR;TYPE=HOME,pref:;;港南1-2;港区;東京都;108-0075;\r\n",
+         "\"　\",\"佐藤　花\",\"様\",\"108-0075\",\"東京都港区港南1-2\",\"\",\"\",\"\",\"\",\"\""},
+        {"two home addresses: the one marked pref",
+         "VERSION:3.0\r\nPRODID:-//Apple Inc.//Mac OS X 10.15//EN\r\nN:鈴木;一;;;\r\n"
+         "item1.ADR;type=HOME:;;旧町1;北区;大阪府;530-0001;\r\nitem2.ADR;type=HOME;type=pref:;;新町2;西区;大阪府;550-0013;\r\n",
+         "\"　\",\"鈴木　一\",\"様\",\"550-0013\",\"大阪府西区新町2\",\"\",\"\",\"\",\"\",\"\""},
+        {"old macOS: no PRODID, X-ABADR, plain relation labels",
+         "VERSION:3.0\r\nN:高橋;誠;;;\r\nitem1.ADR;type=HOME:;;栄3-4;中区;愛知県;460-0008;\r\nitem1.X-ABADR:jp\r\n"
+         "item2.X-ABRELATEDNAMES:恵\r\nitem2.X-ABLabel:Spouse\r\nitem3.X-ABRELATEDNAMES:翼\r\nitem3.X-ABLabel:Child\r\n" +
+             print,
+         "\"　\",\"高橋　誠\",\"様\",\"460-0008\",\"愛知県中区栄3-4\",\"\",\"恵\",\"翼\",\"\",\"\""},
+        {"Android: every value quoted-printable, a value of 46 bytes, relations",
+         "VERSION:2.1\r\nN" + qp + AndroidQuoted("伊藤;陽菜;;;") + "\r\n" +
+             "X-PHONETIC-LAST-NAME" + qp + AndroidQuoted("イトウ") + "\r\n" +
+             "ADR;HOME" + qp + AndroidQuoted(";;天神1-2-3;福岡市中央区;福岡県;810-0001;日本") + "\r\n" +
+             "NOTE" + qp + AndroidQuoted("配偶者印刷: true 子ども印刷: true") + "\r\n" +
+             "X-ANDROID-CUSTOM" + qp +
+             AndroidQuoted("vnd.android.cursor.item/relation;伊藤大輔;14;;;;;;;;;;;;;") + "\r\n" +
+             "X-ANDROID-CUSTOM:vnd.android.cursor.item/relation;Mei;3;;;;;;;;;;;;;\r\n",
+         "\"イトウ　\",\"伊藤　陽菜\",\"様\",\"810-0001\",\"福岡県福岡市中央区天神1-2-3\",\"\",\"伊藤大輔\",\"Mei\",\"\",\"\""},
+        {"Japanese phone: Shift_JIS raw and quoted-printable, the reading split, the address whole",
+         "VERSION:2.1\r\nN" + sjis + Sjis("渡辺;健;;;") + "\r\nSOUND;X-IRMC-N" + sjis + Sjis("ﾜﾀﾅﾍﾞ;ｹﾝ;;;") +
+             "\r\nADR;HOME;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:" + AndroidQuoted(Sjis(";北海道札幌市北区1-2;;;;060-0001;")) +
+             "\r\n",
+         "\"ﾜﾀﾅﾍﾞ　ｹﾝ\",\"渡辺　健\",\"様\",\"060-0001\",\"北海道札幌市北区1-2\",\"\",\"\",\"\",\"\",\"\""},
+        {"a feature phone: the whole reading in its first part, a value labelled Shift_JIS in UTF-8",
+         "VERSION:2.1\r\nN" + sjis + "小林優;;;;\r\nSOUND;X-IRMC-N" + sjis + Sjis("ｺﾊﾞﾔｼ ﾕｳ;;;;") + "\r\n",
+         "\"ｺﾊﾞﾔｼ ﾕｳ　\",\"小林優　\",\"様\",\"\",\"\",\"\",\"\",\"\",\"\",\"\""},
+        {"Outlook: the spouse",
+         "VERSION:2.1\r\nN:Kato;Ren\r\nADR;HOME;PREF:;;1-2 Minato;Yokohama;Kanagawa;220-0012;Japan\r\nX-MS-SPOUSE:Aoi\r\n" +
+             print,
+         "\"　\",\"Kato　Ren\",\"様\",\"220-0012\",\"KanagawaYokohama1-2 Minato\",\"\",\"Aoi\",\"\",\"\",\"\""},
+    };
+    std::string all;
+    std::string allRows;
+    for (const Case& c : cases) {
+        const std::string card = "BEGIN:VCARD\r\n" + c.lines + "END:VCARD\r\n";
+        EXPECT_EQ(RowsAndNotes(card).first, c.row + "\r\n") << c.what;
+        all += card;
+        allRows += c.row + "\r\n";
+    }
+    // Beside a Google card, in one file, each card gets its own reading.
+    const std::string google = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:中村;翔;;;\r\nADR;TYPE=HOME:;;1;2;3;4;\r\nEND:VCARD\r\n";
+    const auto [rows, notes] = RowsAndNotes(google + all);
+    EXPECT_EQ(rows, "\"　\",\"中村　翔\",\"様\",\"4\",\"321\",\"\",\"\",\"\",\"\",\"\"\r\n" + allRows);
+    EXPECT_EQ(notes, "\n（iPhone・Macの形式 4件、Androidなどの vCard 2.1 形式 4件として読みました）\n住所のない連絡先：1件");
+}
+
+}  // namespace
+}  // namespace kartovo

@@ -31,6 +31,7 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         std::string note = "";             // under the count
     };
     const std::string notCard = "\nvCard ファイルではないようです";
+    const std::string oneWithout = "\n住所のない連絡先：1件";
     constexpr std::uint16_t kName = 1u << 1;
     constexpr std::uint16_t kSpouse = 1u << 6;
     const std::string lost = "N:𠮷田;健;;;\r\nADR;TYPE=HOME:;;1‑2;;;;\r\nNOTE:配偶者印刷: true\r\n"
@@ -42,22 +43,26 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         {"postal code, street, second line, nothing",
          Contacts(1, "ADR;TYPE=HOME:;;;;;〒100-0001;\r\n") + Contacts(1, "ADR;TYPE=HOME:;;1-2-3;;;;\r\n") +
              Contacts(1, "ADR;TYPE=HOME:;北側;;;;;\r\n") + noAddress,
-         {kNone, kNone, kNone, kNone, kNoAddress}},
-        {"only a work address", Contacts(1, "ADR;TYPE=WORK:;;1-2-3;;;100-0001;\r\n"), {kNone, kNoAddress}},
+         {kNone, kNone, kNone, kNone, kNoAddress}, "", oneWithout},
+        // An address that is not the home's is named, as no label gets it.
+        {"only a work address", Contacts(1, "N:山田;花子;;;\r\nADR;TYPE=WORK:;;1-2-3;;;100-0001;\r\n"),
+         {kNone, kNoAddress},
+         "1件の連絡先は、自宅の住所がないため住所が空になっています。\n"
+         "・1件目 山田　花子：自宅の住所がありません（自宅以外の住所だけ）"},
         // Quotes, written doubled, neither hide an empty field nor make one.
         {"quotes", Contacts(1, "N:\",\";\"\";;;\"\r\n") + Contacts(1, "ADR;TYPE=HOME:;\";;;;;\r\n"),
-         {kNone, kNoAddress, kNone}},
+         {kNone, kNoAddress, kNone}, "", oneWithout},
         // The street's hyphen is mended, not lost; a lost name without an
         // address carries both marks.
         {"lost characters", Contacts(1, lost) + Contacts(1, "N:𠮷;;;;\r\n"),
          {kNone, kName | kSpouse, kName | kNoAddress},
          "2件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。\n"
-         "・1件目 𠮷田　健：𠮷、😀\n・2件目 𠮷　：𠮷"},
+         "・1件目 𠮷田　健：𠮷、😀\n・2件目 𠮷　：𠮷", oneWithout},
         // Every row is marked, though the report names ten.
         {"more lost than the report names", Contacts(12, "N:𠮷;;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n"),
          {kNone, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName}},
         // Past the first block of the CSV, which goes out while converting.
-        {"many", Contacts(30000, "N:a;b;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n") + noAddress, {}},
+        {"many", Contacts(30000, "N:a;b;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n") + noAddress, {}, "", oneWithout},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

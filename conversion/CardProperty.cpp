@@ -1,0 +1,207 @@
+#include "CardProperty.h"
+
+#include "AsciiName.h"
+#include "ByteSearch.h"
+#include "SourceLines.h"
+
+namespace kartovo {
+namespace {
+
+char Folded(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The next ";"-separated piece of `rest`, which loses it.
+std::string_view NextPiece(std::string_view& rest, char separator) {
+    const std::size_t end = FindByte(rest, separator);
+    const std::string_view piece = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    return piece;
+}
+
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') return value.substr(1, value.size() - 2);
+    return value;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+PropertyKey SplitKey(std::string_view key) {
+    PropertyKey parts;
+    const char* const end = key.data() + key.size();
+    const char* stop = FindAnyOf(key.data(), end, '.', ';');
+    const char* nameStart = key.data();
+    if (stop != end && *stop == '.') {
+        parts.group = std::string_view(key.data(), static_cast<std::size_t>(stop - key.data()));
+        nameStart = stop + 1;
+        stop = FindAnyOf(nameStart, end, ';');
+    }
+    parts.name = std::string_view(nameStart, static_cast<std::size_t>(stop - nameStart));
+    if (stop != end) parts.parameters = std::string_view(stop + 1, static_cast<std::size_t>(end - stop - 1));
+    return parts;
+}
+
+bool SameName(std::string_view text, std::string_view name) {
+    if (text.size() != name.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (Folded(text[i]) != Folded(name[i])) return false;
+    }
+    return true;
+}
+
+namespace {
+
+constexpr AsciiName kQuotedPrintableWord("QUOTED-PRINTABLE");
+
+// The flag a type word or bare parameter gives. Every line of a card but a
+// few has a parameter or two: the words are compared a word at a time.
+unsigned TypeFlag(std::string_view word) {
+    static constexpr AsciiName kHome("HOME");
+    static constexpr AsciiName kPref("PREF");
+    static constexpr AsciiName kBase64("BASE64");
+    static constexpr AsciiName kIrmcN("X-IRMC-N");
+    switch (word.size()) {
+        case 4: return kHome.At(word.data()) ? kHomeType : kPref.At(word.data()) ? kPreferred : 0u;
+        case 6: return kBase64.At(word.data()) ? unsigned{kCharsetOrEncoding} : 0u;
+        case 8: return kIrmcN.At(word.data()) ? unsigned{kIrmcName} : 0u;
+        case 16: return kQuotedPrintableWord.At(word.data()) ? kQuotedPrintable | kCharsetOrEncoding : 0u;
+        default: return 0;
+    }
+}
+
+unsigned ParameterFlags(std::string_view name, std::string_view value) {
+    static constexpr AsciiName kType("TYPE");
+    static constexpr AsciiName kCharset("CHARSET");
+    static constexpr AsciiName kEncoding("ENCODING");
+    if (kType.Is(name)) {
+        unsigned flags = 0;
+        while (!value.empty()) flags |= TypeFlag(Unquoted(NextPiece(value, ',')));
+        return flags & (kHomeType | kPreferred);
+    }
+    if (kCharset.Is(name)) {
+        return kCharsetOrEncoding | (IsShiftJisCharset(Unquoted(value)) ? unsigned{kShiftJisCharset} : 0u);
+    }
+    if (kEncoding.Is(name)) {
+        return kCharsetOrEncoding | (kQuotedPrintableWord.Is(Unquoted(value)) ? unsigned{kQuotedPrintable} : 0u);
+    }
+    return 0;
+}
+
+}  // namespace
+
+unsigned ReadParameters(std::string_view parameters) {
+    unsigned flags = 0;
+    while (!parameters.empty()) {
+        const std::string_view parameter = NextPiece(parameters, ';');
+        const std::size_t equals = FindByte(parameter, '=');
+        if (equals == std::string_view::npos) {
+            flags |= TypeFlag(Unquoted(parameter));
+        } else {
+            flags |= ParameterFlags(parameter.substr(0, equals), parameter.substr(equals + 1));
+        }
+    }
+    return flags;
+}
+
+namespace {
+
+// Whether the name ends `head` (a key before its parameters), alone or
+// after a group's ".".
+template <std::size_t N>
+bool EndsWithName(std::string_view head, const AsciiName<N>& name) {
+    if (head.size() < N || !name.At(head.data() + head.size() - N)) return false;
+    return head.size() == N || head[head.size() - N - 1] == '.';
+}
+
+bool NamesEncoding(std::string_view parameters) {
+    static constexpr AsciiName kCharset("CHARSET=");
+    static constexpr AsciiName kEncoding("ENCODING=");
+    static constexpr AsciiName kBase64("BASE64");
+    while (!parameters.empty()) {
+        const std::string_view parameter = NextPiece(parameters, ';');
+        if (parameter.empty()) continue;
+        switch (parameter[0] | 0x20) {
+            case 'c':
+                if (parameter.size() >= kCharset.size() && kCharset.At(parameter.data())) return true;
+                break;
+            case 'e':
+                if (parameter.size() >= kEncoding.size() && kEncoding.At(parameter.data())) return true;
+                break;
+            case 'q': return kQuotedPrintableWord.Is(parameter);
+            case 'b': return kBase64.Is(parameter);
+            default: break;
+        }
+    }
+    return false;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+bool SignsOtherProducer(std::string_view line, std::size_t colon) {
+    static constexpr AsciiName kVersion("VERSION");
+    static constexpr AsciiName kProdid("PRODID");
+    static constexpr AsciiName kAbAdr("X-ABADR");
+    std::size_t semicolon = 0;
+    while (semicolon < colon && line[semicolon] != ';') ++semicolon;
+    const std::string_view head = line.substr(0, semicolon);
+    // A name is told by its last letter first: N, D or R, in either case.
+    switch (head.empty() ? 0 : head.back() | 0x20) {
+        case 'n':
+            if (EndsWithName(head, kVersion)) return Trimmed(line.substr(colon + 1)) != "3.0";
+            break;
+        case 'd':
+            if (EndsWithName(head, kProdid)) return true;
+            break;
+        case 'r':
+            if (EndsWithName(head, kAbAdr)) return true;
+            break;
+        default: break;
+    }
+    return semicolon < colon && NamesEncoding(line.substr(semicolon + 1, colon - semicolon - 1));
+}
+
+bool HoldsAddress(std::string_view card) {
+    // Most cards without a home address have none at all, nor any "ADR".
+    if (FindText(card, "ADR") == std::string_view::npos && FindText(card, "adr") == std::string_view::npos &&
+        FindText(card, "Adr") == std::string_view::npos) {
+        return false;
+    }
+    static constexpr AsciiName kAdr("ADR");
+    SourceLines lines(card);
+    std::string_view line;
+    while (lines.Next(line)) {
+        const std::size_t colon = FindByte(line, ':');
+        if (colon == std::string_view::npos) continue;
+        if (kAdr.Is(SplitKey(line.substr(0, colon)).name)) return true;
+    }
+    return false;
+}
+
+void AppendQuotedPrintable(std::string_view text, std::string& bytes) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '=' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+            bytes.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+            i += 2;
+        } else {
+            bytes.push_back(text[i]);
+        }
+    }
+}
+
+bool IsShiftJisCharset(std::string_view charset) {
+    return SameName(charset, "SHIFT_JIS") || SameName(charset, "SHIFT-JIS") || SameName(charset, "SJIS") ||
+           SameName(charset, "CP932") || SameName(charset, "WINDOWS-31J") || SameName(charset, "MS932");
+}
+
+}  // namespace kartovo
