@@ -122,6 +122,17 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     return text;
 }
 
+bool IsUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::size_t length = 1;
+        // A U+FFFD of the text itself is three bytes long; a bad byte's, one.
+        if (DecodeOne(bytes, i, length) == kReplacement && length == 1) return false;
+        i += length;
+    }
+    return true;
+}
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
