@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Layout.h"
+#include "CsvLayout.h"
 #include "Unicode.h"
 
 namespace kartovo {

@@ -12,7 +12,7 @@
 #include "Cp932Decoder.h"
 #include "CsvRows.h"
 #include "Failure.h"
-#include "Layout.h"
+#include "CsvLayout.h"
 #include "Texts.h"
 #include "Unicode.h"
 
@@ -96,7 +96,9 @@ Layout ReadTemplate(std::string_view bytes) {
     layout.encoding = EncodingOf(bytes);
     std::vector<CsvRow> rows = SplitCsvRows(bytes);
     // Empty rows at the end are where a form leaves room for data.
-    while (!rows.empty() && IsBlankRow(rows.back())) rows.pop_back();
+    std::size_t end = rows.size();
+    while (end > 0 && IsBlankRow(rows[end - 1])) --end;
+    rows.resize(end);
     const std::size_t header = FindHeader(rows, layout.encoding);
     layout.columns = ColumnsOf(rows[header].cells);
     const CsvRow& headerRow = rows[header];

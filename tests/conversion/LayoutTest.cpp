@@ -1,4 +1,4 @@
-#include "Layout.h"
+#include "CsvLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -86,7 +86,7 @@ const std::vector<Layout>& BuiltInLayouts();
 const Layout* FindLayout(std::string_view name);
 
 // No form is anywhere near this size; a larger file is surely something else.
-inline constexpr std::uintmax_t kTemplateMaxBytes = 1024 * 1024;
+inline constexpr std::uintmax_t kTemplateMaxBytes = std::uintmax_t{1} << 20;  // 1 MB
 
 // Throws Failure when a template file of `size` bytes is too large, so that
 // a caller can refuse it before reading it.

@@ -6,7 +6,7 @@
 
 #include "Cp932Encoder.h"
 #include "CsvRows.h"
-#include "Layout.h"
+#include "CsvLayout.h"
 
 namespace kartovo {
 namespace {
