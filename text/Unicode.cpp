@@ -120,9 +120,11 @@ std::string Utf16ToUtf8(std::u16string_view units) {
 }
 
 bool IsUtf8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
         std::size_t length = 1;
-        if (DecodeOne(bytes, i, length) == kReplacement && bytes.substr(i, 3) != "\xEF\xBF\xBD") return false;
+        // A U+FFFD of the text itself is three bytes long; a bad byte's, one.
+        if (DecodeOne(bytes, i, length) == kReplacement && length == 1) return false;
         i += length;
     }
     return true;

@@ -37,7 +37,8 @@ std::string Utf16ToUtf8(std::u16string_view units);
 // A byte that starts no well-formed character becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
-// Whether the bytes are well-formed UTF-8 throughout.
+// Whether the bytes are well-formed UTF-8 throughout: no overlong form, no
+// surrogate half, nothing beyond U+10FFFF.
 bool IsUtf8(std::string_view bytes);
 
 // Appends the UTF-8 form of a code point; a surrogate half or a value beyond

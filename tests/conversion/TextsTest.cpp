@@ -30,6 +30,10 @@ TEST(Texts, AreTheCp932FormOfTheirJapanese) {
         {texts::kChildrenMarker, "子ども印刷:"},
         {texts::kOutOfMemory, "メモリが足りません"},
         {texts::kChooseSourceFirst, "先に変換元ファイルを指定して下さい"},
+        {texts::kTemplateTooLarge, "テンプレートのファイルが大きすぎます。1 MB までのCSVファイルを指定して下さい"},
+        {texts::kTemplateEmpty, "テンプレートのファイルが空です"},
+        {texts::kTemplateNotText, "テンプレートのファイルはCSVではありません。文字として読めないデータが含まれています"},
+        {texts::kTemplateNoHeader, "テンプレートに見出しの行がありません。姓・名・住所など、列の名前が3つ以上並んだ行が必要です"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(test::Hex(c.constant), test::Hex(test::Sjis(c.utf8))) << c.utf8;
