@@ -2,7 +2,6 @@
 
 #include "AsciiName.h"
 #include "ByteSearch.h"
-#include "SourceLines.h"
 
 namespace kartovo {
 namespace {
@@ -118,23 +117,17 @@ bool EndsWithName(std::string_view head, const AsciiName<N>& name) {
     return head.size() == N || head[head.size() - N - 1] == '.';
 }
 
+// Whether a CHARSET= or ENCODING= parameter stands among them. vCard 2.1's
+// bare QUOTED-PRINTABLE needs no looking for: its card says VERSION:2.1.
 bool NamesEncoding(std::string_view parameters) {
-    static constexpr AsciiName kCharset("CHARSET=");
-    static constexpr AsciiName kEncoding("ENCODING=");
-    static constexpr AsciiName kBase64("BASE64");
-    while (!parameters.empty()) {
-        const std::string_view parameter = NextPiece(parameters, ';');
-        if (parameter.empty()) continue;
-        switch (parameter[0] | 0x20) {
-            case 'c':
-                if (parameter.size() >= kCharset.size() && kCharset.At(parameter.data())) return true;
-                break;
-            case 'e':
-                if (parameter.size() >= kEncoding.size() && kEncoding.At(parameter.data())) return true;
-                break;
-            case 'q': return kQuotedPrintableWord.Is(parameter);
-            case 'b': return kBase64.Is(parameter);
-            default: break;
+    static constexpr AsciiName kCharset("CHARSET");
+    static constexpr AsciiName kEncoding("ENCODING");
+    for (std::size_t equals = FindByte(parameters, '='); equals != std::string_view::npos;
+         equals = FindByte(parameters, '=', equals + 1)) {
+        const char* name = parameters.data() + equals;
+        if ((equals >= kCharset.size() && kCharset.At(name - kCharset.size())) ||
+            (equals >= kEncoding.size() && kEncoding.At(name - kEncoding.size()))) {
+            return true;
         }
     }
     return false;
@@ -148,44 +141,30 @@ std::string_view Trimmed(std::string_view text) {
 
 }  // namespace
 
-bool SignsOtherProducer(std::string_view line, std::size_t colon) {
+unsigned SignsOf(std::string_view line, std::size_t colon) {
     static constexpr AsciiName kVersion("VERSION");
     static constexpr AsciiName kProdid("PRODID");
     static constexpr AsciiName kAbAdr("X-ABADR");
-    std::size_t semicolon = 0;
-    while (semicolon < colon && line[semicolon] != ';') ++semicolon;
-    const std::string_view head = line.substr(0, semicolon);
+    static constexpr AsciiName kAdr("ADR");
+    const std::string_view key = line.substr(0, colon);
+    const std::size_t semicolon = ContainsByte(key, ';') ? FindByte(key, ';') : colon;
+    const std::string_view head = key.substr(0, semicolon);
+    unsigned signs = semicolon < colon && NamesEncoding(key.substr(semicolon + 1)) ? kOtherProducer : 0u;
     // A name is told by its last letter first: N, D or R, in either case.
     switch (head.empty() ? 0 : head.back() | 0x20) {
         case 'n':
-            if (EndsWithName(head, kVersion)) return Trimmed(line.substr(colon + 1)) != "3.0";
+            if (EndsWithName(head, kVersion) && Trimmed(line.substr(colon + 1)) != "3.0") signs |= kOtherProducer;
             break;
         case 'd':
-            if (EndsWithName(head, kProdid)) return true;
+            if (EndsWithName(head, kProdid)) signs |= kOtherProducer;
             break;
         case 'r':
-            if (EndsWithName(head, kAbAdr)) return true;
+            if (EndsWithName(head, kAdr)) signs |= kAddressLine;
+            if (EndsWithName(head, kAbAdr)) signs |= kOtherProducer;
             break;
         default: break;
     }
-    return semicolon < colon && NamesEncoding(line.substr(semicolon + 1, colon - semicolon - 1));
-}
-
-bool HoldsAddress(std::string_view card) {
-    // Most cards without a home address have none at all, nor any "ADR".
-    if (FindText(card, "ADR") == std::string_view::npos && FindText(card, "adr") == std::string_view::npos &&
-        FindText(card, "Adr") == std::string_view::npos) {
-        return false;
-    }
-    static constexpr AsciiName kAdr("ADR");
-    SourceLines lines(card);
-    std::string_view line;
-    while (lines.Next(line)) {
-        const std::size_t colon = FindByte(line, ':');
-        if (colon == std::string_view::npos) continue;
-        if (kAdr.Is(SplitKey(line.substr(0, colon)).name)) return true;
-    }
-    return false;
+    return signs;
 }
 
 void AppendQuotedPrintable(std::string_view text, std::string& bytes) {

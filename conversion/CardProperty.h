@@ -34,15 +34,17 @@ unsigned ReadParameters(std::string_view parameters);
 // Whether `text` equals `name` ignoring the letter case of ASCII letters.
 bool SameName(std::string_view text, std::string_view name);
 
-// Whether a line (its key before `colon`) bears a sign that Google did not
-// write its card: a PRODID line, a VERSION other than 3.0, an X-ABADR line
-// (old macOS files have no PRODID, but write it with every address), or a
-// CHARSET or ENCODING parameter. Asked of every line of every card, so its
-// common answer, no, comes from a few compares.
-bool SignsOtherProducer(std::string_view line, std::size_t colon);
-
-// Whether a card's text holds an ADR line of any kind.
-bool HoldsAddress(std::string_view card);
+// What a line (its key before `colon`) tells of its card as a whole.
+enum LineSign : unsigned {
+    // Google did not write the card: a PRODID line, a VERSION other than
+    // 3.0, an X-ABADR line (old macOS files have no PRODID, but write it
+    // with every address), or a CHARSET or ENCODING parameter.
+    kOtherProducer = 1,
+    kAddressLine = 2,  // an ADR line of any kind
+};
+// Asked of every line of every card, so its common answer, nothing, comes
+// from a few compares.
+unsigned SignsOf(std::string_view line, std::size_t colon);
 
 // The bytes quoted-printable text stands for: "=XX" is the byte XX; a "="
 // not followed by two hex digits stays as it is.

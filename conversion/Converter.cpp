@@ -48,8 +48,9 @@ Converter::KeyRole RoleOf(std::string_view key) {
 constexpr std::optional<LossMarks::Value> kFixedKeyValue[] = {
     LossMarks::kReadingLast, LossMarks::kReadingFirst, LossMarks::kName, LossMarks::kHomeAddress, std::nullopt};
 
-// A card read a second way is kept until it ends, up to here; past it, the
-// second reading starts as it goes on, so that no card is held whole.
+// A card's text is kept until it ends, up to here, for reading it a second
+// way; past it, the second reading starts, and goes on as the lines come,
+// so that no card is held whole.
 constexpr std::size_t kMostKept = std::size_t{1} << 20;
 
 // A line's value: after its first ":", or the whole line when it has none.
@@ -97,6 +98,7 @@ void Converter::ClearContact() {
     KeyList.Clear();
     ValueList.Clear();
     previousInCard_ = false;
+    sawAddress_ = false;
     if (std::exchange(readingOther_, false)) other_.Clear();
     firstLine_.fill(-1);
     labelledItems_.Clear();
@@ -156,24 +158,18 @@ void Converter::ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932&
     // The other reading starts at the first sign of another producer, from
     // the card's first line: most cards never need it. A key Google's
     // reading knows is no sign.
-    if (!readingOther_ && ((role.fixed < 0 && role.labelItem == 0 && hasColon && SignsOtherProducer(line, colon)) ||
-                           lines.Kept().size() > kMostKept)) {
-        StartOtherReading(lines.Kept());
-        lines.ForgetKept();
-    }
-    if (readingOther_) other_.ReadLine(line, rawKey, value, hasColon);
     previousInCard_ = true;
-}
-
-void Converter::StartOtherReading(std::string_view card) {
-    readingOther_ = true;
-    SourceLines again(card);
-    std::string_view line;
-    while (again.Next(line)) {
-        const std::size_t colon = FindByte(line, ':');
-        const bool hasColon = colon != std::string_view::npos;
-        other_.ReadLine(line, hasColon ? line.substr(0, colon) : std::string_view(),
-                        hasColon ? line.substr(colon + 1) : line, hasColon);
+    if (readingOther_) {
+        other_.ReadLine(line, rawKey, value, hasColon);
+        return;
+    }
+    const unsigned signs = role.fixed < 0 && role.labelItem == 0 && hasColon ? SignsOf(line, colon) : 0u;
+    if ((signs & kAddressLine) != 0) sawAddress_ = true;
+    if ((signs & kOtherProducer) != 0 || lines.Kept().size() > kMostKept) {
+        // From the card's first line again: Google's reading takes no line
+        // twice, as it takes only the first line of each key and label.
+        readingOther_ = true;
+        lines.ReadKeptAgain();
     }
 }
 
@@ -231,13 +227,12 @@ void Converter::DataKiridashi() {
     CsvList.Add(RowText);
 }
 
-void Converter::FinishContact(long long number, std::string_view card) {
+void Converter::FinishContact(long long number) {
     const bool googles = !readingOther_ || other_.IsGoogles();
     if (googles) NoteStoredConversions();
     BuildRow(googles ? GoogleValues() : OtherValues());
     const bool hasHome = googles ? firstLine_[kHomeAddress] >= 0 : other_.HomeAddress().present;
-    // Only a card without a home address is looked at again for others.
-    const bool hasAddress = hasHome || (readingOther_ ? other_.HasAddress() : HoldsAddress(card));
+    const bool hasAddress = hasHome || (readingOther_ ? other_.HasAddress() : sawAddress_);
     const bool noHome = hasAddress && !hasHome;
     if (!hasAddress) ++withoutAddress_;
     if (!googles) ++readAs_[static_cast<std::size_t>(other_.Kind())];
@@ -275,7 +270,7 @@ long long Converter::ConvertText(SourceLines& lines) {
     while (lines.Next(line)) {
         shape_.SeeLine(line);
         if (IsEndOfCard(line)) {
-            FinishContact(++count, lines.Kept());
+            FinishContact(++count);
             lines.KeepFromNextLine();
             continue;
         }

@@ -91,8 +91,6 @@ private:
     void ClearContact();
     // Takes one source line of the contact being read, for both readings.
     void ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932& convert);
-    // Reads the card so far as another producer wrote it, and goes on so.
-    void StartOtherReading(std::string_view card);
     // Google's reading: `rawKey` is the line's key as it stands. Tells
     // what the key is to it.
     KeyRole ReadGoogleLine(std::string_view line, std::string_view rawKey, std::string_view previous,
@@ -123,9 +121,8 @@ private:
     // DataKiridashi once the values are found.
     void BuildRow(const RowValues& values);
     // Builds the row of the contact just ended, by the reading its card
-    // gets, and reports it if it must be. `card` is its text, where it was
-    // kept.
-    void FinishContact(long long number, std::string_view card);
+    // gets, and reports it if it must be.
+    void FinishContact(long long number);
     // Makes the marks of the row built "?", and names the contact if a
     // written field showed a loss, or if its label will have no address.
     void ReportContact(long long number, bool noHome);
@@ -176,6 +173,7 @@ private:
     // The card read as another producer wrote it, beside Google's reading,
     // once a sign of one showed.
     bool readingOther_ = false;
+    bool sawAddress_ = false;  // an address line that is not Google's home address
     OtherCard other_;
     std::array<std::string, OtherCard::kValueCount> otherText_;
     std::array<RelatedName, 4> otherRelated_;

@@ -101,11 +101,18 @@ void SourceLines::PassBreak(std::uint64_t stop) {
     if (first == '\r' && Has(pos_) && At(pos_) == '\n') ++pos_;
 }
 
+void SourceLines::ReadKeptAgain() {
+    keptUntil_ = pos_;
+    pos_ = kept_;
+    previous_ = current_ = {};
+}
+
 bool SourceLines::Next(std::string_view& line) {
     previous_ = current_;
     current_ = {};
     const std::uint64_t keepPrevious = previous_.kind == Span::Kind::Raw ? previous_.start : kNowhere;
     const std::uint64_t start = pos_;
+    if (start >= keptUntil_) kept_ = keptUntil_ = kNowhere;
     keep_ = std::min(std::min(keepPrevious, start), kept_);
     lineStart_ = start;
     if (!Has(start)) return false;

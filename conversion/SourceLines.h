@@ -38,7 +38,10 @@ public:
     // so that it can be read again: a card is read a second way only when
     // its end shows that it must be, and most never are.
     void KeepFromNextLine() { kept_ = pos_; }
-    void ForgetKept() { kept_ = kNowhere; }
+    // Goes back to where the text kept starts, to hand out its lines again;
+    // once they are read again, past the line Next gave last, the text is no
+    // longer kept.
+    void ReadKeptAgain();
     // The text kept, up to the start of the line Next gave last; valid
     // until Next is called again.
     std::string_view Kept() const { return kept_ == kNowhere ? std::string_view() : Bytes(kept_, lineStart_); }
@@ -87,6 +90,7 @@ private:
     std::uint64_t pos_ = 0;   // where reading goes on
     std::uint64_t keep_ = 0;  // bytes before this may be dropped
     std::uint64_t kept_ = kNowhere;  // where the text kept for reading again starts
+    std::uint64_t keptUntil_ = kNowhere;  // kept no longer once read again up to here
     std::uint64_t lineStart_ = 0;    // where the line Next gave last starts
     Span current_;
     Span previous_;

@@ -4,6 +4,7 @@
 // thirty times slower over a whole file and slower on every short text.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
@@ -35,6 +36,33 @@ const char* FindAnyOf(const char* p, const char* end, Byte... bytes) {
 #endif
     while (p < end && ((*p != bytes) && ...)) ++p;
     return p;
+}
+
+// Whether a short text holds `byte`: whole words, the last one overlapping
+// the one before, each tested for the byte with no branch per byte. Keys of
+// a few bytes are asked about on every line.
+inline bool ContainsByte(std::string_view text, char byte) {
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const std::uint64_t spread = kOnes * static_cast<unsigned char>(byte);
+    const auto hasByte = [spread](std::uint64_t word) {
+        const std::uint64_t x = word ^ spread;  // a zero byte where the byte stands
+        return ((x - kOnes) & ~x & (kOnes << 7)) != 0;
+    };
+    if (n >= 8) {
+        std::uint64_t word;
+        for (std::size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(&word, p + i, 8);
+            if (hasByte(word)) return true;
+        }
+        std::memcpy(&word, p + n - 8, 8);
+        return hasByte(word);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] == byte) return true;
+    }
+    return false;
 }
 
 // string_view::find for one byte.
