@@ -257,64 +257,95 @@ def note(rnd, has_spouse, has_children):
     return "NOTE:" + "\\n".join(parts)
 
 
-def contact(rnd, out):
-    """Append the folded lines of one contact to `out` (a list of bytes)."""
-    out.append(b"BEGIN:VCARD\r\nVERSION:3.0\r\n")
+def quoted_printable(value):
+    """Every byte as =XX, a soft line break after every 23, as Android writes."""
+    encoded = []
+    for i, byte in enumerate(value.encode("utf-8")):
+        encoded.append(b"=%02X" % byte)
+        if (i + 1) % 23 == 0:
+            encoded.append(b"=\r\n")
+    return b"".join(encoded)
+
+
+# Google's keys as Android's own export writes them.
+ANDROID_KEYS = {"ADR;TYPE=HOME": "ADR;HOME", "EMAIL;TYPE=INTERNET": "EMAIL;HOME", "TEL;TYPE=CELL": "TEL;CELL"}
+
+
+def android(line):
+    """One logical line in Android's vCard 2.1: a value beyond ASCII goes
+    quoted-printable, with its character set."""
+    key, value = line.split(":", 1)
+    key = ANDROID_KEYS.get(key, key)
+    if value.isascii():
+        return f"{key}:{value}\r\n".encode("utf-8")
+    return f"{key};CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:".encode("utf-8") + quoted_printable(value) + b"\r\n"
+
+
+def relation(item, name, label, shape):
+    if shape == "android":
+        code = 14 if label == "Spouse" else 3
+        return android(f"X-ANDROID-CUSTOM:vnd.android.cursor.item/relation;{name};{code};;;;;;;;;;;;;")
+    return fold(f"item{item}.X-ABRELATEDNAMES:{name}") + fold(f"item{item}.X-ABLabel:_$!<{label}>!$_")
+
+
+def contact(rnd, out, shape="google"):
+    """Append the lines of one contact to `out` (a list of bytes), as
+    Google's export writes them (folded), or Android's own."""
+    emit = fold if shape == "google" else android
+    out.append(b"BEGIN:VCARD\r\nVERSION:3.0\r\n" if shape == "google" else b"BEGIN:VCARD\r\nVERSION:2.1\r\n")
     fam, fam_kana, fam_roma = rnd.choice(SURNAMES)
     r = rnd.random()
     if r < 0.02:
         company, company_kana = rnd.choice(COMPANIES)
-        out.append(fold(f"FN:{company}"))
-        out.append(fold(f"N:{company};;;;御中"))
-        out.append(fold(f"X-PHONETIC-LAST-NAME:{company_kana}"))
+        out.append(emit(f"FN:{company}"))
+        out.append(emit(f"N:{company};;;;御中"))
+        out.append(emit(f"X-PHONETIC-LAST-NAME:{company_kana}"))
         given = given_kana = None
         given_roma = "info"
     else:
         male = rnd.random() < 0.5
         given, given_kana, given_roma = rnd.choice(MALE_NAMES if male else FEMALE_NAMES)
         suffix = "先生" if r < 0.07 else ("様" if r < 0.09 else "")
-        out.append(fold(f"FN:{fam} {given}"))
-        out.append(fold(f"N:{fam};{given};;;{suffix}"))
-        out.append(fold(f"X-PHONETIC-FIRST-NAME:{given_kana}"))
-        out.append(fold(f"X-PHONETIC-LAST-NAME:{fam_kana}"))
+        out.append(emit(f"FN:{fam} {given}"))
+        out.append(emit(f"N:{fam};{given};;;{suffix}"))
+        out.append(emit(f"X-PHONETIC-FIRST-NAME:{given_kana}"))
+        out.append(emit(f"X-PHONETIC-LAST-NAME:{fam_kana}"))
     if rnd.random() < 0.7:
         sep = rnd.choice("._")
-        out.append(fold(f"EMAIL;TYPE=INTERNET:{given_roma}{sep}{fam_roma}"
+        out.append(emit(f"EMAIL;TYPE=INTERNET:{given_roma}{sep}{fam_roma}"
                         f"{rnd.randint(1, 999)}@{rnd.choice(EMAIL_DOMAINS)}"))
     if rnd.random() < 0.6:
-        out.append(fold(f"TEL;TYPE=CELL:0{rnd.choice('789')}0-{rnd.randint(0, 9999):04d}"
+        out.append(emit(f"TEL;TYPE=CELL:0{rnd.choice('789')}0-{rnd.randint(0, 9999):04d}"
                         f"-{rnd.randint(0, 9999):04d}"))
     if rnd.random() < 0.85:
-        out.append(fold(address(rnd)))
+        out.append(emit(address(rnd)))
     if rnd.random() < 0.2:
-        out.append(fold(f"BDAY:{rnd.randint(1940, 2015)}-{rnd.randint(1, 12):02d}"
+        out.append(emit(f"BDAY:{rnd.randint(1940, 2015)}-{rnd.randint(1, 12):02d}"
                         f"-{rnd.randint(1, 28):02d}"))
     item = 0
     has_spouse = given is not None and rnd.random() < 0.55
     if has_spouse:
         item += 1
         spouse = rnd.choice(FEMALE_NAMES if male else MALE_NAMES)[0]
-        out.append(fold(f"item{item}.X-ABRELATEDNAMES:{spouse}"))
-        out.append(fold(f"item{item}.X-ABLabel:_$!<Spouse>!$_"))
+        out.append(relation(item, spouse, "Spouse", shape))
     children = rnd.choices((0, 1, 2, 3), (40, 25, 25, 10))[0] if given is not None else 0
     for _ in range(children):
         item += 1
         child = rnd.choice(MALE_NAMES if rnd.random() < 0.5 else FEMALE_NAMES)[0]
-        out.append(fold(f"item{item}.X-ABRELATEDNAMES:{child}"))
-        out.append(fold(f"item{item}.X-ABLabel:_$!<Child>!$_"))
+        out.append(relation(item, child, "Child", shape))
     if rnd.random() < 0.9:
-        out.append(fold(note(rnd, has_spouse, children > 0)))
+        out.append(emit(note(rnd, has_spouse, children > 0)))
     out.append(b"CATEGORIES:myContacts\r\nEND:VCARD\r\n")
 
 
-def generate(count, seed, stream, batch=2000):
+def generate(count, seed, stream, batch=2000, shape="google"):
     rnd = random.Random(seed)
     written = done = 0
     while done < count:
         n = min(batch, count - done)
         buf = []
         for _ in range(n):
-            contact(rnd, buf)
+            contact(rnd, buf, shape)
         data = b"".join(buf)
         stream.write(data)
         written += len(data)
@@ -327,15 +358,17 @@ def main(argv=None):
     ap.add_argument("count", type=int, help="number of contacts")
     ap.add_argument("-o", "--output", default="-", help="output file, '-' for stdout (default)")
     ap.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
+    ap.add_argument("--shape", choices=("google", "android"), default="google",
+                    help="the same contacts as Google's export writes them (default) or Android's own")
     args = ap.parse_args(argv)
     if args.count < 0:
         ap.error("count must be >= 0")
     if args.output == "-":
-        generate(args.count, args.seed, sys.stdout.buffer)
+        generate(args.count, args.seed, sys.stdout.buffer, shape=args.shape)
         sys.stdout.buffer.flush()
     else:
         with open(args.output, "wb", buffering=1 << 20) as f:
-            generate(args.count, args.seed, f)
+            generate(args.count, args.seed, f, shape=args.shape)
     return 0
 
 

@@ -1,5 +1,7 @@
 #include "CardProperty.h"
 
+#include <array>
+
 #include "AsciiName.h"
 #include "ByteSearch.h"
 
@@ -21,12 +23,17 @@ std::string_view Unquoted(std::string_view value) {
     return value;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
+// The value of each byte as a hex digit, or -1.
+constexpr std::array<signed char, 256> kHexDigits = [] {
+    std::array<signed char, 256> digits{};
+    for (int c = 0; c < 256; ++c) {
+        digits[static_cast<std::size_t>(c)] = static_cast<signed char>(
+            c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1);
+    }
+    return digits;
+}();
+
+int HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
@@ -167,20 +174,35 @@ unsigned SignsOf(std::string_view line, std::size_t colon) {
     return signs;
 }
 
-void AppendQuotedPrintable(std::string_view text, std::string& bytes) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '=' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-            bytes.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
-            i += 2;
-        } else {
-            bytes.push_back(text[i]);
+void DecodeQuotedPrintable(std::string& text) {
+    // Android writes every byte of a value so, three times its size: the
+    // bytes are written over the text as it is read, never ahead of it.
+    char* out = text.data();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        if (*p == '=' && end - p >= 3) {
+            const int high = HexDigit(p[1]);
+            const int low = HexDigit(p[2]);
+            if ((high | low) >= 0) {  // both digits: -1 has the sign bit
+                *out++ = static_cast<char>(high * 16 + low);
+                p += 3;
+                continue;
+            }
         }
+        *out++ = *p++;
     }
+    text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
 bool IsShiftJisCharset(std::string_view charset) {
-    return SameName(charset, "SHIFT_JIS") || SameName(charset, "SHIFT-JIS") || SameName(charset, "SJIS") ||
-           SameName(charset, "CP932") || SameName(charset, "WINDOWS-31J") || SameName(charset, "MS932");
+    switch (charset.size()) {
+        case 4: return SameName(charset, "SJIS");
+        case 5: return SameName(charset, "CP932") || SameName(charset, "MS932");
+        case 9: return SameName(charset, "SHIFT_JIS") || SameName(charset, "SHIFT-JIS");
+        case 11: return SameName(charset, "WINDOWS-31J");
+        default: return false;
+    }
 }
 
 }  // namespace kartovo

@@ -46,9 +46,9 @@ enum LineSign : unsigned {
 // from a few compares.
 unsigned SignsOf(std::string_view line, std::size_t colon);
 
-// The bytes quoted-printable text stands for: "=XX" is the byte XX; a "="
-// not followed by two hex digits stays as it is.
-void AppendQuotedPrintable(std::string_view text, std::string& bytes);
+// Makes quoted-printable text the bytes it stands for: "=XX" is the byte XX;
+// a "=" not followed by two hex digits stays as it is.
+void DecodeQuotedPrintable(std::string& text);
 
 // Whether a CHARSET value names Shift_JIS: SHIFT_JIS, SJIS, CP932,
 // Windows-31J, in any letter case.

@@ -150,19 +150,22 @@ void Converter::ReadLabel(std::uint64_t item, std::string_view label, std::strin
 }
 
 void Converter::ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932& convert) {
+    // A line after a quoted-printable soft break goes on with that value;
+    // Android's export is mostly such lines.
+    if (readingOther_ && other_.Continues() && !other_.IsGoogles()) return other_.Continue(line);
     const std::size_t colon = FindByte(line, ':');
     const bool hasColon = colon != std::string_view::npos;
     const std::string_view rawKey = hasColon ? line.substr(0, colon) : std::string_view();
     const std::string_view value = hasColon ? line.substr(colon + 1) : line;
+    // Google's reading has no part in a card that another producer wrote.
+    const bool googles = !readingOther_ || other_.IsGoogles();
+    if (!googles) return other_.ReadLine(line, rawKey, value, hasColon, false);
     const KeyRole role = ReadGoogleLine(line, rawKey, previousInCard_ ? lines.Previous() : std::string_view(), convert);
+    previousInCard_ = true;
+    if (readingOther_) return other_.ReadLine(line, rawKey, value, hasColon, true);
     // The other reading starts at the first sign of another producer, from
     // the card's first line: most cards never need it. A key Google's
     // reading knows is no sign.
-    previousInCard_ = true;
-    if (readingOther_) {
-        other_.ReadLine(line, rawKey, value, hasColon);
-        return;
-    }
     const unsigned signs = role.fixed < 0 && role.labelItem == 0 && hasColon ? SignsOf(line, colon) : 0u;
     if ((signs & kAddressLine) != 0) sawAddress_ = true;
     if ((signs & kOtherProducer) != 0 || lines.Kept().size() > kMostKept) {

@@ -1,6 +1,7 @@
 #include "OtherCard.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "AsciiName.h"
@@ -15,20 +16,22 @@ namespace {
 // a name and its label one after the other.
 constexpr std::size_t kWaitingHalves = 16;
 
-// Component n (from 1) of a value as it stands, escapes kept: the split the
-// component reader makes, on the value's own bytes.
-std::string_view RawComponent(std::string_view value, int n, bool shiftJis) {
+// The first components of a value as it stands, escapes kept: the split the
+// component reader makes, on the value's own bytes, in one walk.
+template <std::size_t N>
+std::array<std::string_view, N> RawComponents(std::string_view value, bool shiftJis) {
+    std::array<std::string_view, N> components{};
     std::size_t start = 0;
-    for (int component = 1;; ++component) {
+    for (std::size_t component = 0; component < N && start <= value.size(); ++component) {
         std::size_t i = start;
         while (i < value.size() && value[i] != ';') {
             if (value[i] == '\\' && i + 1 < value.size()) ++i;
             i = shiftJis ? NextCharPos(value, i) : i + 1;
         }
-        if (component == n) return value.substr(start, i - start);
-        if (i >= value.size()) return {};
+        components[component] = value.substr(start, i - start);
         start = i + 1;
     }
+    return components;
 }
 
 bool StartsWithApple(std::string_view prodid) {
@@ -104,13 +107,14 @@ OtherCard::Property OtherCard::PropertyOf(std::string_view name) {
     }
 }
 
-void OtherCard::ReadLine(std::string_view line, std::string_view key, std::string_view value, bool hasColon) {
+void OtherCard::ReadLine(std::string_view line, std::string_view key, std::string_view value, bool hasColon,
+                         bool googleStores) {
     if (continues_) return ContinueQuotedPrintable(line);
     if (!hasColon) return;
     const PropertyKey parts = SplitKey(key);
     const unsigned flags = parts.parameters.empty() ? 0 : ReadParameters(parts.parameters);
     if ((flags & kCharsetOrEncoding) != 0) sign_ = true;
-    bool exact = parts.group.empty() && parts.parameters.empty();
+    bool exact = googleStores && parts.group.empty() && parts.parameters.empty();
     const auto first = [this](Which which) { return values_[which].present ? nullptr : &values_[which]; };
     Value* into = nullptr;
     Then then = Then::Keep;
@@ -122,7 +126,8 @@ void OtherCard::ReadLine(std::string_view line, std::string_view key, std::strin
         case Property::Sound:
             if ((flags & kIrmcName) != 0) into = first(kSound);
             break;
-        case Property::Address: return ReadAddress(value, flags, exact || SameName(key, "ADR;TYPE=HOME"));
+        case Property::Address:
+            return ReadAddress(value, flags, googleStores && (exact || SameName(key, "ADR;TYPE=HOME")));
         case Property::Label: return ReadRelationLabel(parts.group, value);
         case Property::RelatedName: then = Then::RelatedName; break;
         case Property::AndroidCustom: then = Then::AndroidRelation; break;
@@ -160,7 +165,7 @@ void OtherCard::Take(Value* into, std::string_view value, unsigned flags, bool e
         into->bytes.clear();
         if (!exactKey && !quoted_) into->bytes.assign(value);
     }
-    if (quoted_) pending_.assign(value.substr(0, value.size() - (softBreak ? 1 : 0)));
+    if (quoted_ && into != nullptr) pending_.assign(value.substr(0, value.size() - (softBreak ? 1 : 0)));
     continues_ = softBreak;
     if (!softBreak) Complete();
 }
@@ -176,7 +181,10 @@ void OtherCard::ContinueQuotedPrintable(std::string_view line) {
 void OtherCard::Complete() {
     Value* taken = std::exchange(taking_, nullptr);
     if (taken == nullptr) return;
-    if (quoted_) AppendQuotedPrintable(pending_, taken->bytes);
+    if (quoted_) {
+        DecodeQuotedPrintable(pending_);
+        taken->bytes.swap(pending_);  // each keeps its storage for the next value
+    }
     pending_.clear();
     switch (then_) {
         case Then::Keep: return;
@@ -233,15 +241,14 @@ void OtherCard::ReadRelationLabel(std::string_view group, std::string_view label
 
 void OtherCard::ReadAndroidRelation(const Value& whole) {
     // vnd.android.cursor.item/relation;NAME;TYPE;...: 14 a spouse, 3 a child.
-    const std::string_view bytes = whole.bytes;
-    if (RawComponent(bytes, 1, whole.shiftJis) != "vnd.android.cursor.item/relation") return;
-    const std::string_view type = RawComponent(bytes, 3, whole.shiftJis);
+    const auto [kind, name, type] = RawComponents<3>(whole.bytes, whole.shiftJis);
+    if (kind != "vnd.android.cursor.item/relation") return;
     const Relation relation = type == "14" ? Relation::Spouse : type == "3" ? Relation::Child : Relation::None;
     if (relation == Relation::None) return;
-    Value name;
-    name.shiftJis = whole.shiftJis;
-    name.bytes.assign(RawComponent(bytes, 2, whole.shiftJis));
-    AddRelation(relation, std::move(name));
+    Value related;
+    related.shiftJis = whole.shiftJis;
+    related.bytes.assign(name);
+    AddRelation(relation, std::move(related));
 }
 
 void OtherCard::AddRelation(Relation relation, Value&& name) {

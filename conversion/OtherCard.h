@@ -38,8 +38,12 @@ public:
     // One line of the card: its key (before the first ":") and value, or
     // the whole line when it has no ":". A line that follows a
     // quoted-printable soft break goes on with that value, whatever it
-    // looks like.
-    void ReadLine(std::string_view line, std::string_view key, std::string_view value, bool hasColon);
+    // looks like. `googleStores`: Google's reading stores the line too when
+    // its key is one it reads, so its value need not be kept twice.
+    void ReadLine(std::string_view line, std::string_view key, std::string_view value, bool hasColon,
+                  bool googleStores);
+    bool Continues() const { return continues_; }
+    void Continue(std::string_view line) { ContinueQuotedPrintable(line); }
 
     Producer Kind() const;
     bool IsGoogles() const { return Kind() == Producer::Google; }
