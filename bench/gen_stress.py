@@ -196,6 +196,45 @@ def other_labels(out, count):
     return 1
 
 
+def qp_value(out, size):
+    """An Android card whose note is one quoted-printable value of `size`
+    bytes, every byte encoded, a soft break after every 23."""
+    out.write(b"BEGIN:VCARD\r\nVERSION:2.1\r\nNOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:")
+    unit = b"=E5=B1=B1=E7=94=B0=20=E5=A4=AA=E9=83=8E=20=E3=81=95=E3=82=93=3B=5C=2C=\r\n"  # 23 bytes
+    lines(out, unit, size // 23)
+    out.write(unit[:3 * (size % 23)] + b"\r\nEND:VCARD\r\n")
+    return 1
+
+
+def qp_breaks(out, count):
+    """A quoted-printable value that is nothing but soft breaks: `count`
+    lines of a lone "=", each going on to the next."""
+    out.write(b"BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:=\r\n")
+    lines(out, b"=\r\n", count - 1)
+    out.write(b"\r\nEND:VCARD\r\n")
+    return 1
+
+
+def many_addresses(out, count):
+    """One Apple card of `count` address lines, every one of them home."""
+    out.write(b"BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\r\n")
+    write_numbered(out, lambda n: b"item%d.ADR;type=HOME:;;%d\xe7\x95\xaa\xe5\x9c\xb0;;;;\r\n" % (n, n),
+                   range(1, count + 1))
+    out.write(b"END:VCARD\r\n")
+    return 1
+
+
+def many_relations(out, count):
+    """One Apple card of related names and labels, each group's label long
+    after its name, and Android relation lines among them."""
+    out.write(b"BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\r\n")
+    labels = (b"_$!<Spouse>!$_", b"_$!<Friend>!$_")
+    write_numbered(out, lambda n: b"item%d.X-ABRELATEDNAMES:\xe5\x90\x8d%d\r\nitem%d.X-ABLabel:%s\r\n"
+                   % (n, n, n // 2 + 1, labels[n % 2]), range(1, count // 2 + 1))
+    out.write(b"END:VCARD\r\n")
+    return 1
+
+
 CASES = {
     # name: (writer, what SIZE counts)
     "long-line": (long_line, "bytes"),
@@ -214,6 +253,10 @@ CASES = {
     "fold-mixed": (fold_mixed, "lines"),
     "falling-labels": (falling_labels, "lines"),
     "other-labels": (other_labels, "lines"),
+    "qp-value": (qp_value, "bytes"),
+    "qp-breaks": (qp_breaks, "lines"),
+    "many-addresses": (many_addresses, "lines"),
+    "many-relations": (many_relations, "lines"),
 }
 
 

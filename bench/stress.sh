@@ -39,6 +39,10 @@ all_cases=(
   "fold-mixed|10000000|10 million folds after CR, LF and CR LF, blanks and tabs"
   "falling-labels|2000000|a contact of a million relation labels in falling item order"
   "other-labels|2000000|a contact of 2 million labels of distinct item numbers, no relation"
+  "qp-value|30000000|an Android note of 30 MB, quoted-printable over soft breaks"
+  "qp-breaks|5000000|a quoted-printable value of 5 million soft breaks alone"
+  "many-addresses|1000000|an iPhone card of a million home addresses"
+  "many-relations|1000000|an iPhone card of a million related names and labels, out of step"
 )
 
 usage() { sed -n '7,11s/^# \{0,1\}//p' "$0"; }

@@ -6,6 +6,7 @@ Run with: python3 -m unittest discover -s bench -p 'test_*.py'
 """
 
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -56,6 +57,10 @@ class GeneratorTest(unittest.TestCase):
             ("fold-mixed", lambda d: sum(1 for l in physical_lines(d) if l[:1] in (b" ", b"\t"))),
             ("falling-labels", lambda d: d.count(b".X-AB")),
             ("other-labels", lambda d: d.count(b"<Other>")),
+            ("qp-value", lambda d: len(re.findall(rb"=[0-9A-F]{2}", d))),
+            ("qp-breaks", lambda d: d.count(b"=\r\n")),
+            ("many-addresses", lambda d: d.count(b".ADR;")),
+            ("many-relations", lambda d: d.count(b".X-AB")),
         ]
         self.assertEqual({c for c, _ in cases} | {"quotes"}, set(gen_stress.CASES))
         for case, measure in cases:
