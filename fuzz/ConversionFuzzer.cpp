@@ -123,7 +123,7 @@ std::string Convert(Converter& converter, std::string_view input, long long& cou
             piece);
         count = converter.ConvertText(lines);
     }
-    return test::CsvText(converter.CsvList);
+    return kartovo::test::CsvText(converter.CsvList);
 }
 
 // Whether the bytes may hold a longer form that spells "?" (C0 BF and the
