@@ -1,5 +1,8 @@
 #include "ConsoleHost.h"
 
+#include "Arguments.h"
+#include "TemplateFile.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -15,25 +18,6 @@ namespace kartovo {
 namespace {
 
 constexpr std::size_t kLossBlockSize = 64 << 10;
-
-constexpr std::string_view kUsage =
-    "使い方: kartovo-convert [--yes] 変換元.vcf [変換先.csv]\n"
-    "\n"
-    "Google 連絡先からエクスポートした vCard ファイルを、宛名印刷ソフト用の\n"
-    "CSV ファイル (シフトJIS) に変換します。\n"
-    "変換先を省略すると、変換元の拡張子を .csv に替えた名前で保存します。\n"
-    "\n"
-    "  -y, --yes   変換先が既にあるとき、確認せずに上書きします\n"
-    "  -h, --help  この説明を表示します\n"
-    "\n"
-    "シフトJIS にない文字 (絵文字、ハングルなど) は CSV で「?」になります。そのような\n"
-    "文字や読めない値があった連絡先は、何件目か・氏名・その文字を標準エラー出力に\n"
-    "一覧します。CSV は書き出されているので、終了コードは 0 です。\n";
-
-template <typename Char>
-bool Is(const std::basic_string<Char>& arg, std::string_view ascii) {
-    return arg.size() == ascii.size() && std::equal(arg.begin(), arg.end(), ascii.begin());
-}
 
 }  // namespace
 
@@ -93,50 +77,9 @@ void ConsoleHost::FlushLossLines() {
     lossLines_.clear();
 }
 
-namespace {
-
-struct Arguments {
-    bool assumeYes = false;
-    std::vector<std::filesystem::path> paths;
-};
-
-// Reads the command line into `read`; returns the exit status when the run
-// ends here: the usage asked for, or a usage error.
-std::optional<int> ReadArguments(const std::vector<std::filesystem::path::string_type>& args,
-                                 const ConsoleHost::Io& io, Arguments& read) {
-    bool optionsEnded = false;
-    for (const auto& arg : args) {
-        if (!optionsEnded && (Is(arg, "-h") || Is(arg, "--help"))) {
-            io.out(kUsage);
-            return 0;
-        }
-        if (!optionsEnded && (Is(arg, "-y") || Is(arg, "--yes"))) {
-            read.assumeYes = true;
-        } else if (!optionsEnded && Is(arg, "--")) {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            io.err("不明なオプションです: " + NativeToUtf8(arg) + "\n\n" + std::string(kUsage));
-            return 2;
-        } else {
-            read.paths.emplace_back(arg);
-        }
-    }
-    if (read.paths.size() > 2) {
-        io.err("余分な引数です: " + NativeToUtf8(read.paths[2].native()) + "\n\n" + std::string(kUsage));
-        return 2;
-    }
-    if (read.paths.empty()) {
-        io.err(kUsage);
-        return 2;
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 int RunConverter(const std::vector<std::filesystem::path::string_type>& args, const ConsoleHost::Io& io) {
     Arguments read;
-    if (const std::optional<int> status = ReadArguments(args, io, read)) return *status;
+    if (const std::optional<int> status = ReadArguments(args, io.out, io.err, read)) return *status;
     const std::vector<std::filesystem::path>& paths = read.paths;
     // An empty SOURCE stays empty, so the run reports the missing file itself.
     std::filesystem::path destination =
@@ -146,6 +89,8 @@ int RunConverter(const std::vector<std::filesystem::path::string_type>& args, co
     Converter converter(host);
     host.ListLosses(converter.Lost);
     try {
+        if (!read.layout.empty()) converter.UseLayout(*FindLayout(read.layout));
+        if (!read.templateFile.empty()) converter.UseLayout(LoadTemplate(read.templateFile));
         converter.mainprocess();
     } catch (...) {
         io.err(CurrentFailureText() + "\n");

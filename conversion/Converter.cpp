@@ -233,23 +233,50 @@ void Converter::DataKiridashi() {
 void Converter::FinishContact(long long number) {
     const bool googles = !readingOther_ || other_.IsGoogles();
     if (googles) NoteStoredConversions();
+    contactNumber_ = number;
+    limits_.clear();
     BuildRow(googles ? GoogleValues() : OtherValues());
     const bool hasHome = googles ? firstLine_[kHomeAddress] >= 0 : other_.HomeAddress().present;
     const bool hasAddress = hasHome || (readingOther_ ? other_.HasAddress() : sawAddress_);
     const bool noHome = hasAddress && !hasHome;
     if (!hasAddress) ++withoutAddress_;
     if (!googles) ++readAs_[static_cast<std::size_t>(other_.Kind())];
-    if (ReportsLosses && (marks_.Any() || noHome)) ReportContact(number, noHome);
-    CsvList.Add(RowText);
+    if (ReportsLosses && (marks_.Any() || noHome || !limits_.empty())) ReportContact(number, noHome);
+    if (WritesUtf8()) {
+        utf8Row_.clear();
+        marks_.AppendAsUtf8(RowText, utf8Row_);
+        CsvList.Add(utf8Row_);
+    } else {
+        CsvList.Add(RowText);
+    }
     ClearContact();
 }
 
 void Converter::ReportContact(long long number, bool noHome) {
     LostContactView contact;
     contact.number = number;
-    const bool lost = marks_.Any() && marks_.ReplaceMarks(RowText, fieldStarts_, contact);
-    if (noHome) marks_.AddReason(RowText, fieldStarts_, kNoHomeAddress, kNoHomeAddressText, contact);
-    if (lost || noHome) Lost.Add(contact);
+    name_.assign(contact_.family).append(texts::kIdeographicSpace).append(contact_.given);
+    marks_.Describe(name_);
+    if (standardLayout_) LossMarks::StandardCells(fieldStarts_, RowText.size(), cells_);
+    if (marks_.Any()) marks_.ReplaceMarks(RowText, cells_, WritesUtf8(), contact);
+    if (noHome) marks_.AddReason(kNoHomeAddress, kNoHomeAddressText, contact);
+    if (!limits_.empty()) marks_.AddReason(kOverLimit, limits_, contact);
+    if (contact.reasons != 0) Lost.Add(contact);
+}
+
+void Converter::UseLayout(const Layout& layout) {
+    layout_ = layout;
+    standardLayout_ = layout.name == BuiltInLayouts().front().name;
+}
+
+void Converter::WriteHead() {
+    CsvList.SetLineEnd(layout_.lineEnd);
+    if (layout_.encoding == Encoding::Utf8WithBom) CsvList.AddBytes("\xEF\xBB\xBF");
+    if (layout_.keptRows.empty()) {
+        CsvList.Add(layout_.headerBytes);
+        return;
+    }
+    for (const std::string& row : layout_.keptRows) CsvList.AddBytes(row);
 }
 
 long long Converter::ConvertText(std::string_view source) {
@@ -258,7 +285,7 @@ long long Converter::ConvertText(std::string_view source) {
 }
 
 long long Converter::ConvertText(SourceLines& lines) {
-    CsvList.Add(texts::kHeaderRow);
+    WriteHead();
     Lost.Clear();
     Notes.clear();
     shape_.Clear();

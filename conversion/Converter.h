@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Cp932Encoder.h"
+#include "CsvLayout.h"
 #include "CsvLines.h"
 #include "FileShape.h"
 #include "Host.h"
@@ -41,6 +42,11 @@ public:
     // and appends it to CsvList. A store filled some other way holds no
     // source bytes, and its losses are not reported.
     void DataKiridashi();
+
+    // The file's layout from the next run on: the present one unless said;
+    // a user's template is one too.
+    void UseLayout(const Layout& layout);
+    const Layout& CurrentLayout() const { return layout_; }
 
     // Component n (from 1) of the value of the first stored line whose key
     // equals `key` ignoring letter case; empty when there is none. The
@@ -128,6 +134,10 @@ private:
     void ReportContact(long long number, bool noHome);
     // What the run has to say of the file as a whole (OtherValues.cpp).
     void AddNotes();
+    // The layout's header row, or a template's rows.
+    void WriteHead();
+    // Which layout or template the file took, and what of it the user should check.
+    void AddLayoutNotes();
     // The losses of the values the Google reading stored.
     void NoteStoredConversions();
     // The values of a card that another producer wrote, converted now
@@ -143,28 +153,49 @@ private:
     // The value of the first stored line with fixed key `which`, or the empty text.
     std::string_view FirstValue(std::size_t which) const;
 
-    // The row's steps, left to right (Row.cpp).
-    void AppendReading(const RowValues& values);
-    void AppendName(std::string_view name);
-    void AppendAddress(const RowValues& values);
-    void AppendJointNames(const RowValues& values);
+    // The texts a row is written from (Row.cpp).
+    void PrepareContact(const RowValues& values);
+    void PrepareAddress(const RowValues& values);
+    void PrepareJointNames(const RowValues& values);
+    // The present layout's row: ten fields, always quoted.
+    void WriteStandardRow();
     // The separator and a field's text, and where the field starts.
     void AppendField(std::string_view text);
-    // Component n (from 1) of the value last split into parts_, or the empty text.
-    std::string_view Part(int n) const;
+    // Component n (from 1) of a value split into `parts`, or the empty text.
+    static std::string_view Part(const StringList& parts, int n);
+    // Another layout's row, column by column (LayoutRow.cpp).
+    void WriteLayoutRow();
+    std::string_view ColumnText(const Column& column);
+    // The values (bits of LossMarks::Value) a column shows.
+    std::uint16_t ValuesShownBy(const Column& column) const;
+    std::uint16_t JointSlots(int person) const;
+    // Notes a value over the column's stated limit, or a required cell left empty.
+    void CheckLimit(const Column& column, std::string_view text);
+    bool WritesUtf8() const { return layout_.encoding != Encoding::Cp932; }
 
     // Reused for every contact: a million contacts would otherwise cost
     // millions of allocations, which are slow on Windows.
     std::array<int, kFixedKeyCount> firstLine_{};  // in the store, or -1
     ItemNumbers labelledItems_;  // the item numbers whose label came already
     RelatedNames related_;
-    StringList parts_;  // each value split
-    std::string reading_;
+    StringList parts_;  // the name split
+    StringList addressParts_;
+    std::string readingLast_;
+    std::string readingFirst_;
     std::string postalCode_;
     std::string streetSpaced_;  // "\n" read as a blank
     std::string street_;
     std::string extendedAddress_;
     std::string note_;
+    std::array<std::string, 4> jointNames_;
+    // The texts of the contact whose row is written, CP932 with the marks of
+    // what it lost.
+    struct ContactText {
+        std::string_view readingLast, readingFirst, family, given, honorific;
+        std::string_view postalCode, region, locality, street, extended;
+        std::array<std::string_view, 4> joints;  // spouse, children; empty where not printed
+    };
+    ContactText contact_;
     std::string convertedKey_;
     std::string label_;
 
@@ -180,6 +211,15 @@ private:
     // Contacts with no address at all, and cards read as each producer's.
     long long withoutAddress_ = 0;
     std::array<long long, 4> readAs_{};
+
+    Layout layout_ = BuiltInLayouts().front();
+    bool standardLayout_ = true;
+    long long contactNumber_ = 0;  // of the contact whose row is written
+    std::vector<LossMarks::Cell> cells_;  // of the row written
+    std::string limits_;           // what the row's cells break of the form's limits, UTF-8
+    std::string name_;             // the contact's name, for the report
+    std::string cell_;             // a cell's text made for it
+    std::string utf8Row_;
 
     LossMarks marks_;
     // Where the row's fields start, for a row that lost text.

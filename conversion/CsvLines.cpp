@@ -12,7 +12,13 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 }  // namespace
 
 void CsvLines::Add(std::string_view line) {
-    const std::size_t needed = line.size() + 2;
+    AddBytes(line);
+    blocks_.back().append(lineEnd_);
+    ++count_;
+}
+
+void CsvLines::AddBytes(std::string_view bytes) {
+    const std::size_t needed = bytes.size() + lineEnd_.size();
     if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < needed) {
         if (sink_ && !blocks_.empty()) {
             // The same block again: its memory stays in the cache, where a
@@ -24,10 +30,7 @@ void CsvLines::Add(std::string_view line) {
             blocks_.emplace_back().reserve(std::max(kBlockSize, needed));
         }
     }
-    std::string& block = blocks_.back();
-    block.append(line);
-    block.append("\r\n");
-    ++count_;
+    blocks_.back().append(bytes);
 }
 
 void CsvLines::SpillTo(Sink sink) { sink_ = std::move(sink); }

@@ -18,7 +18,11 @@ class CsvLines {
 public:
     using Sink = std::function<void(std::string_view bytes)>;
 
+    // A line, and the line end after it (CR LF unless set).
     void Add(std::string_view line);
+    // Bytes as they are: a byte-order mark, a template's own rows.
+    void AddBytes(std::string_view bytes);
+    void SetLineEnd(std::string_view lineEnd) { lineEnd_ = lineEnd; }
     // From now on each full block goes to `sink` and is then emptied for the
     // next lines; Text sees only the lines still held. Clear and Release end
     // it. A failure of the sink passes through Add.
@@ -34,6 +38,7 @@ private:
     std::vector<std::string> blocks_;
     Sink sink_;
     int count_ = 0;
+    std::string lineEnd_ = "\r\n";
 };
 
 }  // namespace kartovo

@@ -24,7 +24,6 @@ static_assert(std::size(kUnassignedLeadBytes) == 2);
 // kinds than there are marks.
 constexpr int kOthers = kMarkCount - 1;
 constexpr int kUnreadable = kMarkCount;  // in the list of what a contact lost
-constexpr std::size_t kNameField = 1;
 constexpr std::size_t kSeparatorLength = 3;  // ","
 
 // The next mark in text[from, to), where `from` starts a character: a byte
@@ -54,7 +53,6 @@ int MarkNumber(std::string_view text, std::size_t at) {
 LossMarks::LossMarks() : marker_([this](char32_t lost) { return MarkOf(lost); }) {}
 
 void LossMarks::Clear() {
-    described_ = false;
     lost_.clear();
     marked_ = 0;
     unreadable_ = 0;
@@ -66,15 +64,18 @@ void LossMarks::Note(Value value, Conversion conversion) {
     if (conversion == Conversion::Undecodable) unreadable_ |= static_cast<std::uint16_t>(1u << value);
 }
 
-std::uint16_t LossMarks::FieldsOf(std::uint16_t values) {
+void LossMarks::StandardCells(const FieldStarts& starts, std::size_t rowSize, std::vector<Cell>& cells) {
     // Field 1 the reading, 2 and 3 the name and its honorific, 4 to 6 the
     // postal code and the address lines, 7 to 10 the joint names.
-    unsigned fields = 0;
-    if ((values & (1u << kReadingLast | 1u << kReadingFirst)) != 0) fields |= 1u << 0;
-    if ((values & 1u << kName) != 0) fields |= 1u << 1 | 1u << 2;
-    if ((values & 1u << kHomeAddress) != 0) fields |= 1u << 3 | 1u << 4 | 1u << 5;
-    fields |= (values >> kSpouse & 0xFu) << 6;
-    return static_cast<std::uint16_t>(fields);
+    static constexpr std::uint16_t kFed[kRowFields] = {
+        1u << kReadingLast | 1u << kReadingFirst, 1u << kName, 1u << kName, 1u << kHomeAddress, 1u << kHomeAddress,
+        1u << kHomeAddress, 1u << kSpouse, 1u << kChild1, 1u << kChild2, 1u << kChild3};
+    cells.resize(kRowFields);
+    for (std::size_t field = 0; field < kRowFields; ++field) {
+        // A field's text ends before the separator, or the row's last quote.
+        const std::size_t end = field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : rowSize - 1;
+        cells[field] = {starts[field], end, kFed[field], field == 4};
+    }
 }
 
 std::string_view LossMarks::MarkOf(char32_t c) {
@@ -101,25 +102,25 @@ void LossMarks::RepairStreet(std::string& street) {
     }
 }
 
-void LossMarks::DecodeName(std::string_view field) {
-    // A character at a time from the field's start, which starts one.
-    const auto* p = reinterpret_cast<const unsigned char*>(field.data());
-    for (std::size_t i = 0; i < field.size();) {
+char32_t LossMarks::LostCharacter(int mark) const {
+    return mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)];
+}
+
+void LossMarks::AppendAsUtf8(std::string_view text, std::string& utf8) const {
+    // A character at a time from the text's start, which starts one.
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = p[i];
         char16_t pair = 0;
-        if (c == '"') {
-            description_ += '"';
-            i += 2;  // and the quote that doubles it
-        } else if (i + 1 < field.size() && (c == kUnassignedLeadBytes[0] || c == kUnassignedLeadBytes[1]) &&
-                   p[i + 1] >= kFirstTrail) {
-            const int mark = MarkNumber(field, i);
-            AppendUtf8(mark == kOthers ? U'\uFFFD' : lost_[static_cast<std::size_t>(mark)], description_);
+        if (i + 1 < text.size() && (c == kUnassignedLeadBytes[0] || c == kUnassignedLeadBytes[1]) &&
+            p[i + 1] >= kFirstTrail) {
+            AppendUtf8(LostCharacter(MarkNumber(text, i)), utf8);
             i += 2;
-        } else if (i + 1 < field.size() && (pair = DecodeCp932Pair(c, p[i + 1])) != 0) {
-            AppendUtf8(pair, description_);
+        } else if (i + 1 < text.size() && (pair = DecodeCp932Pair(c, p[i + 1])) != 0) {
+            AppendUtf8(pair, utf8);
             i += 2;
         } else {
-            AppendUtf8(DecodeCp932Single(c), description_);
+            AppendUtf8(DecodeCp932Single(c), utf8);
             ++i;
         }
     }
@@ -134,7 +135,7 @@ void LossMarks::AddLostCharacter(int mark) {
     } else if (mark == kOthers) {
         description_ += "…";
     } else {
-        AppendShownCharacter(lost_[static_cast<std::size_t>(mark)], description_);
+        AppendShownCharacter(LostCharacter(mark), description_);
     }
 }
 
@@ -149,11 +150,9 @@ bool LossMarks::ReplaceFieldMarks(const std::string& row, std::size_t from, std:
     return copied_ != before;
 }
 
-void LossMarks::Describe(const std::string& row, const FieldStarts& starts) {
-    described_ = true;
+void LossMarks::Describe(std::string_view name) {
     description_.clear();
-    const std::size_t nameEnd = starts[kNameField + 1] - kSeparatorLength;
-    DecodeName(std::string_view(row).substr(starts[kNameField], nameEnd - starts[kNameField]));
+    AppendAsUtf8(name, description_);
     nameSize_ = description_.size();
     listed_.reset();
 }
@@ -163,41 +162,33 @@ void LossMarks::Fill(LostContactView& contact) const {
     contact.characters = std::string_view(description_).substr(nameSize_);
 }
 
-void LossMarks::AddReason(const std::string& row, const FieldStarts& starts, ReportReason reason,
-                          std::string_view text, LostContactView& contact) {
-    if (!described_) Describe(row, starts);
+void LossMarks::AddReason(ReportReason reason, std::string_view text, LostContactView& contact) {
     if (description_.size() > nameSize_) description_ += "、";
     description_ += text;
     contact.reasons |= reason;
     Fill(contact);
 }
 
-bool LossMarks::ReplaceMarks(std::string& row, const FieldStarts& starts, LostContactView& contact) {
-    const std::uint16_t marked = FieldsOf(marked_);
-    const std::uint16_t unreadable = FieldsOf(unreadable_);
-    // Where a field's text ends: before the separator, or the row's last quote.
-    const auto fieldEnd = [&](std::size_t field) {
-        return field + 1 < kRowFields ? starts[field + 1] - kSeparatorLength : row.size() - 1;
-    };
-    Describe(row, starts);
+bool LossMarks::ReplaceMarks(std::string& row, const std::vector<Cell>& cells, bool kept, LostContactView& contact) {
     replaced_.clear();
     copied_ = 0;
     contact.fields = 0;
-    for (std::size_t field = 0; field < kRowFields; ++field) {
-        bool lost = (unreadable >> field & 1) != 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const Cell& cell = cells[i];
+        bool lost = (cell.values & unreadable_) != 0;
         if (lost) AddLostCharacter(kUnreadable);
-        if ((marked >> field & 1) != 0 && ReplaceFieldMarks(row, starts[field], fieldEnd(field))) lost = true;
-        if (field == kFirstAddressLine && !streetLost_.empty()) {
+        if (!kept && (cell.values & marked_) != 0 && ReplaceFieldMarks(row, cell.start, cell.end)) lost = true;
+        if (!kept && cell.street && !streetLost_.empty()) {
             for (const int mark : streetLost_) AddLostCharacter(mark);
             lost = true;
         }
-        if (lost) contact.fields |= static_cast<std::uint16_t>(1u << field);
+        if (lost && i < 16) contact.fields |= static_cast<std::uint16_t>(1u << i);
+        if (lost) contact.reasons |= kLostText;
     }
     replaced_.append(row, copied_, std::string::npos);
     row.swap(replaced_);
     Fill(contact);
-    if (contact.fields != 0) contact.reasons |= kLostText;
-    return contact.fields != 0;
+    return (contact.reasons & kLostText) != 0;
 }
 
 }  // namespace kartovo

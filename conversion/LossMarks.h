@@ -30,9 +30,19 @@ public:
     enum Value { kReadingLast, kReadingFirst, kName, kHomeAddress, kSpouse, kChild1, kChild2, kChild3, kValueCount };
 
     static constexpr std::size_t kRowFields = 10;
-    static constexpr std::size_t kFirstAddressLine = 4;  // field 5, which ends with the street
-    // Where each of a row's fields starts, as the row builder wrote them.
+    // Where each of the present layout's fields starts, as the row builder
+    // wrote them.
     using FieldStarts = std::array<std::size_t, kRowFields>;
+    // A cell of a written row: its text's bytes, the values it shows (bits
+    // of Value), and whether the street ends it.
+    struct Cell {
+        std::size_t start = 0;
+        std::size_t end = 0;
+        std::uint16_t values = 0;
+        bool street = false;
+    };
+    // The present layout's ten cells.
+    static void StandardCells(const FieldStarts& starts, std::size_t rowSize, std::vector<Cell>& cells);
 
     LossMarks();
     LossMarks(const LossMarks&) = delete;
@@ -53,26 +63,25 @@ public:
     // goes unreported; any other character is reported.
     void RepairStreet(std::string& street);
 
-    // Makes every mark of a built row the CSV's "?" and, when a written
-    // field lost text, fills in `contact` (good until the next contact):
-    // its name field, the fields and the characters lost. False when
-    // nothing written was lost.
-    bool ReplaceMarks(std::string& row, const FieldStarts& starts, LostContactView& contact);
-    // Names the contact of the built row for another reason too: `text`
-    // after the characters it lost, if any.
-    void AddReason(const std::string& row, const FieldStarts& starts, ReportReason reason, std::string_view text,
-                   LostContactView& contact);
+    // Starts the contact's description with its name (CP932, marks in
+    // place) as UTF-8, each mark as the character it stands for.
+    void Describe(std::string_view name);
+    // Makes every mark of a written row the CSV's "?", and names in
+    // `contact` (good until the next contact) the cells that lost text and
+    // what they lost. Where the file keeps every character (`kept`), a mark
+    // loses nothing and stays, and only a value that could not be read is
+    // named. False when nothing written was lost.
+    bool ReplaceMarks(std::string& row, const std::vector<Cell>& cells, bool kept, LostContactView& contact);
+    // Names the contact for another reason too: `text` after what it lost.
+    void AddReason(ReportReason reason, std::string_view text, LostContactView& contact);
+    // Appends a written row as UTF-8, each mark as the character it stands for.
+    void AppendAsUtf8(std::string_view row, std::string& utf8) const;
 
 private:
-    // The fields a set of values (bits of Value) feeds.
-    static std::uint16_t FieldsOf(std::uint16_t values);
-    // Starts the contact's description with its name field as the row
-    // holds it (CP932, quotes doubled, marks in place) as UTF-8, each mark
-    // as the character it stands for.
-    void Describe(const std::string& row, const FieldStarts& starts);
-    void DecodeName(std::string_view nameField);
     // The description as `contact` reads it.
     void Fill(LostContactView& contact) const;
+    // The character a mark stands for.
+    char32_t LostCharacter(int mark) const;
     // Takes row[copied_, to) into replaced_ with each mark of [from, to)
     // as "?", and lists their characters; false when there was none.
     bool ReplaceFieldMarks(const std::string& row, std::size_t from, std::size_t to);
@@ -93,7 +102,6 @@ private:
     std::size_t copied_ = 0;  // bytes of the row taken into replaced_
     std::string description_;
     std::size_t nameSize_ = 0;
-    bool described_ = false;  // the contact's description is begun
     std::bitset<256> listed_;  // marks listed already, and kUnreadable
 };
 

@@ -11,6 +11,7 @@ void LossReport::Add(const LostContactView& contact) {
     ++count_;
     if ((contact.reasons & kLostText) != 0) ++lost_;
     if ((contact.reasons & kNoHomeAddress) != 0) ++noHome_;
+    if ((contact.reasons & kOverLimit) != 0) ++overLimit_;
     if (each_) each_(contact);
     if (entries_.size() < keep_) {
         entries_.push_back({contact.number, std::string(contact.name), contact.fields,
@@ -20,7 +21,7 @@ void LossReport::Add(const LostContactView& contact) {
 
 void LossReport::Clear() {
     entries_.clear();
-    count_ = lost_ = noHome_ = 0;
+    count_ = lost_ = noHome_ = overLimit_ = 0;
 }
 
 std::string LossHeadings(const LossReport& report) {
@@ -31,6 +32,11 @@ std::string LossHeadings(const LossReport& report) {
     if (const long long noHome = report.CountOf(kNoHomeAddress)) {
         if (!text.empty()) text += "\n";
         text += std::to_string(noHome) + "件の連絡先は、自宅の住所がないため住所が空になっています。";
+    }
+    if (const long long overLimit = report.CountOf(kOverLimit)) {
+        if (!text.empty()) text += "\n";
+        text += std::to_string(overLimit) + "件の連絡先に、様式の字数の制限を超える値か、空の必須の欄があります。"
+                "値は切らずにそのまま書き出しています。";
     }
     return text;
 }

@@ -18,6 +18,7 @@ namespace kartovo {
 enum ReportReason : std::uint8_t {
     kLostText = 1,        // a written field lost characters, or a value could not be read
     kNoHomeAddress = 2,   // it has addresses, none of them a home address
+    kOverLimit = 4,       // a cell breaks a limit its form states, or a required cell is empty
 };
 
 // A contact named in the report, as the run hands it on: its texts are the
@@ -59,7 +60,9 @@ public:
     void Clear();
     long long Count() const { return count_; }
     // The contacts named for a reason.
-    long long CountOf(ReportReason reason) const { return reason == kLostText ? lost_ : noHome_; }
+    long long CountOf(ReportReason reason) const {
+        return reason == kLostText ? lost_ : reason == kNoHomeAddress ? noHome_ : overLimit_;
+    }
     const std::vector<LostContact>& Entries() const { return entries_; }
 
 private:
@@ -69,6 +72,7 @@ private:
     long long count_ = 0;
     long long lost_ = 0;
     long long noHome_ = 0;
+    long long overLimit_ = 0;
 };
 
 // A line the run adds under the count, UTF-8: what the file looks like as a

@@ -74,6 +74,24 @@ void Converter::AddNotes() {
     }
     if (!readAs.empty()) Notes.push_back({readAs + "として読みました）", false});
     if (withoutAddress_ != 0) Notes.push_back({"住所のない連絡先：" + std::to_string(withoutAddress_) + "件", false});
+    if (!standardLayout_) AddLayoutNotes();
+}
+
+void Converter::AddLayoutNotes() {
+    std::string known = layout_.title;
+    if (!layout_.yearKnown.empty()) known += "（" + layout_.yearKnown + "年の様式）";
+    Notes.push_back({"書き出した様式：" + known, false});
+    std::string unused;
+    for (const Column& column : layout_.columns) {
+        if (column.field != Field::None || column.header.empty()) continue;
+        unused += (unused.empty() ? "" : "、") + column.header;
+    }
+    if (!layout_.keptRows.empty() && !unused.empty()) Notes.push_back({"空のままの列：" + unused, false});
+    if (layout_.rowsBelowHeader != 0) {
+        Notes.push_back({"テンプレートの見出しの行の下に" + std::to_string(layout_.rowsBelowHeader) +
+                             "行あります。見本の行なら、印刷の前に消してください。",
+                         true});
+    }
 }
 
 }  // namespace kartovo

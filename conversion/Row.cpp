@@ -48,14 +48,82 @@ bool MarkerSaysTrue(std::string_view note, std::string_view marker) {
 }  // namespace
 
 void Converter::BuildRow(const RowValues& values) {
+    PrepareContact(values);
+    if (standardLayout_) {
+        WriteStandardRow();
+    } else {
+        WriteLayoutRow();
+    }
+}
+
+void Converter::PrepareContact(const RowValues& values) {
+    ReadComponent(values.readingLast, 1, readingLast_);
+    ReadComponent(values.readingFirst, values.readingFirstPart, readingFirst_);
+    contact_.readingLast = readingLast_;
+    contact_.readingFirst = readingFirst_;
+    SplitComponents(values.name, parts_);
+    contact_.family = Part(parts_, 1);
+    contact_.given = Part(parts_, 2);
+    contact_.honorific = Part(parts_, 5).empty() ? texts::kDefaultHonorific : Part(parts_, 5);
+    PrepareAddress(values);
+    PrepareJointNames(values);
+}
+
+void Converter::PrepareAddress(const RowValues& values) {
+    SplitComponents(values.homeAddress, addressParts_);
+    const auto part = [this](int n) { return Part(addressParts_, n); };
+    AssignReplaced(postalCode_, part(6), texts::kPostalMark, "");
+    contact_.postalCode = postalCode_;
+    contact_.region = part(5);
+    contact_.locality = part(4);
+    // Japanese phones write the whole address as the extended address.
+    const bool wholeInExtended =
+        values.extendedMayHoldAll && part(3).empty() && part(4).empty() && part(5).empty() && !part(2).empty();
+    AssignReplaced(streetSpaced_, part(wholeInExtended ? 2 : 3), texts::kEscapedLineBreak, texts::kIdeographicSpace);
+    AssignReplaced(street_, streetSpaced_, "?", texts::kFullwidthHyphen);
+    // A file in UTF-8 loses no character: a mark there is the character itself.
+    if (marks_.IsMarked(LossMarks::kHomeAddress) && !WritesUtf8()) marks_.RepairStreet(street_);
+    contact_.street = street_;
+    AssignReplaced(extendedAddress_, wholeInExtended ? std::string_view() : part(2), texts::kEscapedLineBreak,
+                   texts::kIdeographicSpace);
+    contact_.extended = extendedAddress_;
+}
+
+void Converter::PrepareJointNames(const RowValues& values) {
+    // Slot 0 is the spouse, 1 to 3 the children.
+    const std::array<const RelatedName*, 4>& slots = values.related;
+    ReadComponent(values.note, 1, note_);
+    const bool printSpouse = MarkerSaysTrue(note_, texts::kSpouseMarker);
+    const bool printChildren = MarkerSaysTrue(note_, texts::kChildrenMarker);
+    for (std::size_t slot = 0; slot < slots.size(); ++slot) {
+        contact_.joints[slot] = {};
+        const bool printed = slot == 0 ? printSpouse : printChildren;
+        if (!printed || slots[slot] == nullptr) continue;
+        // The name is the whole value, unescaped.
+        jointNames_[slot] = UnescapeText(slots[slot]->name);
+        contact_.joints[slot] = jointNames_[slot];
+        marks_.Note(static_cast<LossMarks::Value>(LossMarks::kSpouse + slot), slots[slot]->conversion);
+    }
+}
+
+void Converter::WriteStandardRow() {
     RowText.clear();
     RowText.push_back('"');
     fieldStarts_[0] = RowText.size();
     fieldsBegun_ = 1;
-    AppendReading(values);
-    AppendName(values.name);
-    AppendAddress(values);
-    AppendJointNames(values);
+    AppendFieldText(RowText, contact_.readingLast);
+    AppendFieldText(RowText, texts::kIdeographicSpace);
+    AppendFieldText(RowText, contact_.readingFirst);
+    AppendField(contact_.family);
+    AppendFieldText(RowText, texts::kIdeographicSpace);
+    AppendFieldText(RowText, contact_.given);
+    AppendField(contact_.honorific);
+    AppendField(contact_.postalCode);
+    AppendField(contact_.region);
+    AppendFieldText(RowText, contact_.locality);
+    AppendFieldText(RowText, contact_.street);
+    AppendField(contact_.extended);
+    for (const std::string_view joint : contact_.joints) AppendField(joint);
     RowText.push_back('"');
 }
 
@@ -65,62 +133,8 @@ void Converter::AppendField(std::string_view text) {
     AppendFieldText(RowText, text);
 }
 
-void Converter::AppendReading(const RowValues& values) {
-    ReadComponent(values.readingLast, 1, reading_);
-    AppendFieldText(RowText, reading_);
-    AppendFieldText(RowText, texts::kIdeographicSpace);
-    ReadComponent(values.readingFirst, values.readingFirstPart, reading_);
-    AppendFieldText(RowText, reading_);
-}
-
-void Converter::AppendName(std::string_view name) {
-    SplitComponents(name, parts_);
-    AppendField(Part(1));
-    AppendFieldText(RowText, texts::kIdeographicSpace);
-    AppendFieldText(RowText, Part(2));
-    const std::string_view honorific = Part(5);
-    AppendField(honorific.empty() ? texts::kDefaultHonorific : honorific);
-}
-
-void Converter::AppendAddress(const RowValues& values) {
-    SplitComponents(values.homeAddress, parts_);
-    AssignReplaced(postalCode_, Part(6), texts::kPostalMark, "");
-    AppendField(postalCode_);
-    AppendField(Part(5));
-    AppendFieldText(RowText, Part(4));
-    // Japanese phones write the whole address as the extended address.
-    const bool wholeInExtended =
-        values.extendedMayHoldAll && Part(3).empty() && Part(4).empty() && Part(5).empty() && !Part(2).empty();
-    const int street = wholeInExtended ? 2 : 3;
-    AssignReplaced(streetSpaced_, Part(street), texts::kEscapedLineBreak, texts::kIdeographicSpace);
-    AssignReplaced(street_, streetSpaced_, "?", texts::kFullwidthHyphen);
-    if (marks_.IsMarked(LossMarks::kHomeAddress)) marks_.RepairStreet(street_);
-    AppendFieldText(RowText, street_);
-    AssignReplaced(extendedAddress_, wholeInExtended ? std::string_view() : Part(2), texts::kEscapedLineBreak,
-                   texts::kIdeographicSpace);
-    AppendField(extendedAddress_);
-}
-
-void Converter::AppendJointNames(const RowValues& values) {
-    // Slot 0 is the spouse, 1 to 3 the children.
-    const std::array<const RelatedName*, 4>& slots = values.related;
-    ReadComponent(values.note, 1, note_);
-    const bool printSpouse = MarkerSaysTrue(note_, texts::kSpouseMarker);
-    const bool printChildren = MarkerSaysTrue(note_, texts::kChildrenMarker);
-    for (std::size_t slot = 0; slot < slots.size(); ++slot) {
-        const bool printed = slot == 0 ? printSpouse : printChildren;
-        if (!printed || slots[slot] == nullptr) {
-            AppendField({});
-            continue;
-        }
-        // The name is the whole value, unescaped.
-        AppendField(UnescapeText(slots[slot]->name));
-        marks_.Note(static_cast<LossMarks::Value>(LossMarks::kSpouse + slot), slots[slot]->conversion);
-    }
-}
-
-std::string_view Converter::Part(int n) const {
-    return n <= parts_.Count() ? std::string_view(parts_.At(n - 1)) : std::string_view();
+std::string_view Converter::Part(const StringList& parts, int n) {
+    return n <= parts.Count() ? std::string_view(parts.At(n - 1)) : std::string_view();
 }
 
 }  // namespace kartovo

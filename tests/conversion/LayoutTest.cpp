@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Converter.h"
 #include "CsvRows.h"
 #include "Failure.h"
 #include "TestSupport.h"
@@ -209,6 +210,87 @@ TEST(Layout, UnusableTemplatesAreRefusedWithTheirReason) {
         }
     }
     EXPECT_THROW(CheckTemplateSize(50u << 20), Failure);
+}
+
+// A contact with everything a layout can show: readings, a full home
+// address, a spouse and two children printed, one of them named with a
+// character that code page 932 lacks.
+const std::string kFullContact =
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:山田;太郎;;;\r\nX-PHONETIC-LAST-NAME:ヤマダ\r\nX-PHONETIC-FIRST-NAME:タロウ\r\n"
+    "ADR;TYPE=HOME:;サンプル荘101;本町1-2-3;中野区;東京都;〒164-0012;日本\r\n"
+    "item1.X-ABRELATEDNAMES:花子\r\nitem1.X-ABLabel:_$!<Spouse>!$_\r\nitem2.X-ABRELATEDNAMES:一郎\r\n"
+    "item2.X-ABLabel:_$!<Child>!$_\r\nitem3.X-ABRELATEDNAMES:𠮷子\r\nitem3.X-ABLabel:_$!<Child>!$_\r\n"
+    "NOTE:配偶者印刷: true 子ども印刷: true\r\nEND:VCARD\r\n";
+
+// Converts `source` into `layout` and returns the CSV's bytes and the run.
+std::string Convert(const Layout& layout, const std::string& source, Converter& converter) {
+    converter.UseLayout(layout);
+    converter.ConvertText(source);
+    return test::CsvText(converter.CsvList);
+}
+
+TEST(Layout, EachBuiltInWritesAContactWhole) {
+    struct Case {
+        const char* name;
+        std::string row;  // UTF-8; code page 932 layouts' "?" stands for 𠮷
+    };
+    const Case cases[] = {
+        {"standard", R"("ヤマダ　タロウ","山田　太郎","様","164-0012","東京都中野区本町1-2-3","サンプル荘101","花子","一郎","?子","")"},
+        {"kitamura", "山田,太郎,様,,花子,様,,一郎,様,,?子,様,,,,,,,164-0012,東京都中野区本町1-2-3,サンプル荘101,,,,,"},
+        {"nengakazoku", "山田,太郎,様,ヤマダ,タロウ,164-0012,東京都中野区本町1-2-3,サンプル荘101,,,,,花子,様,,一郎,様,,?子,様,,"
+                        ",,,,,,,,,,,,,,,,,,,,,,,,,"},
+        {"epson", "山田,太郎,ヤマダ　タロウ,様,1640012,東京都中野区本町1-2-3,サンプル荘101,,,,,,,,,花子,一郎,?子,,,様,様,様,,"},
+        {"atenashokunin", "山田,太郎,ヤマダ,タロウ,山田　太郎,ヤマダ　タロウ,,,様,,,,164-0012,東京都中野区本町1-2-3,サンプル荘101"
+                          ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,花子/一郎/𠮷子,,様/様/様,,,,,,,,,,,,,,"},
+        {"hagakikit", "山田,太郎,ヤマダ,タロウ,山田　太郎,ヤマダ　タロウ,164-0012,東京都,中野区,本町1-2-3,サンプル荘101,,,,,,,,,様,,"
+                      "花子,花子,様,,一郎,一郎,様,,?子,?子,様,,,,,,,,,,,,,,,,,,"},
+        {"nenga-atena", "o,山田,太郎,1640012,東京都,中野区,本町1-2-3,サンプル荘101,花子,一郎,𠮷子"},
+    };
+    ASSERT_EQ(std::size(cases), BuiltInLayouts().size());
+    for (const Case& c : cases) {
+        const Layout& layout = *FindLayout(c.name);
+        test::NoHost host;
+        Converter converter(host);
+        const std::string csv = Convert(layout, kFullContact, converter);
+        const std::string bom = layout.encoding == Encoding::Utf8WithBom ? "\xEF\xBB\xBF" : "";
+        const std::string row = layout.encoding == Encoding::Cp932 ? test::Sjis(c.row) : c.row;
+        EXPECT_EQ(csv, bom + layout.headerBytes + layout.lineEnd + row + layout.lineEnd) << c.name;
+        // What a layout in UTF-8 writes, it does not lose.
+        EXPECT_EQ(converter.Lost.CountOf(kLostText), layout.encoding == Encoding::Cp932 ? 1 : 0) << c.name;
+    }
+}
+
+// The service's form is filled in below its own rows: each contact an ID,
+// and what breaks the form's limits named, the value written whole.
+TEST(Layout, TemplateIsFilledInBelowItsRows) {
+    const std::string contacts =
+        "BEGIN:VCARD\r\nN:山田;左衛門之助太郎丸;;;\r\nADR;TYPE=HOME:;;本町1-2-3;中野区;東京都;164-0012;\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nN:;長谷川左衛門之助太;;;\r\nADR;TYPE=HOME:;;一丁目二番地三号四号棟五階;東京都千代田区丸の内;"
+        "東京都;100-0005;\r\nEND:VCARD\r\n";
+    const std::string rows[] = {
+        ",,山田,左衛門之助太郎丸,,様,,,,,,,,,,164-0012,東京都中野区本町1-2-3,,,,",  // 8 characters: within
+        ",,,長谷川左衛門之助太,,様,,,,,,,,,,100-0005,東京都東京都千代田区丸の内一丁目二番地三号四号棟五階,,,,"};
+    for (const bool utf8 : {false, true}) {
+        const std::string form = utf8 ? "\xEF\xBB\xBF" + GreetingFormText("\n") : test::Sjis(GreetingFormText("\r\n"));
+        const std::string lineEnd = utf8 ? "\n" : "\r\n";
+        test::NoHost host;
+        Converter converter(host);
+        const std::string csv = Convert(ReadTemplate(form), contacts, converter);
+        std::string expected = form;
+        for (int n = 1; n <= 2; ++n) {
+            const std::string row = "NO" + std::to_string(n) + rows[n - 1];
+            expected += (utf8 ? row : test::Sjis(row)) + lineEnd;
+        }
+        EXPECT_EQ(csv, expected) << utf8;
+        ASSERT_EQ(converter.Lost.Entries().size(), 1u);
+        EXPECT_EQ(converter.Lost.Entries()[0].characters,
+                  "名前(姓)※必須が空です、名前(名)が8文字を超えています（9文字）、住所1が25文字を超えています（26文字）");
+        // Code page 932 writes the minus sign as the full-width hyphen it reads back.
+        EXPECT_EQ(WithNotes("", converter.Notes),
+                  std::string("\n書き出した様式：テンプレート\n空のままの列：登録グループ、旧字メモ、") +
+                      (utf8 ? "Ｅ−ＭＡＩＬ" : "Ｅ－ＭＡＩＬ") +
+                      "、ＵＲＬ\nテンプレートの見出しの行の下に2行あります。見本の行なら、印刷の前に消してください。");
+    }
 }
 
 }  // namespace

@@ -1,0 +1,176 @@
+// A row in another layout than the present one: the columns its header
+// names, each filled from the contact's texts, quoted as the layout wants.
+#include <charconv>
+
+#include "Converter.h"
+#include "Cp932.h"
+#include "Texts.h"
+
+namespace kartovo {
+namespace {
+
+// The digits of a postal code as written, ASCII or full-width (０, 82 4F,
+// to ９, 82 58), and nothing else.
+std::string PostalDigits(std::string_view postal) {
+    std::string digits;
+    for (std::size_t i = 0; i < postal.size(); i = NextCharPos(postal, i)) {
+        const auto c = static_cast<unsigned char>(postal[i]);
+        if (c >= '0' && c <= '9') digits.push_back(static_cast<char>(c));
+        if (c == 0x82 && i + 1 < postal.size()) {
+            const auto d = static_cast<unsigned char>(postal[i + 1]);
+            if (d >= 0x4F && d <= 0x58) digits.push_back(static_cast<char>('0' + d - 0x4F));
+        }
+    }
+    return digits;
+}
+
+// Whether a cell must be quoted to stay one cell.
+bool NeedsQuotes(std::string_view text) {
+    return text.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+// The cell's text, quoted where the layout wants it; a quote inside is
+// doubled, and a CR or LF becomes a blank, as label programs read a line
+// at a time.
+void AppendCell(std::string& row, std::string_view text, bool quoted) {
+    if (quoted) row.push_back('"');
+    for (const char c : text) {
+        if (c == '"') row.push_back('"');
+        row.push_back(c == '\r' || c == '\n' ? ' ' : c);
+    }
+    if (quoted) row.push_back('"');
+}
+
+}  // namespace
+
+void Converter::WriteLayoutRow() {
+    RowText.clear();
+    cells_.clear();
+    for (std::size_t i = 0; i < layout_.columns.size(); ++i) {
+        if (i > 0) RowText.push_back(',');
+        const Column& column = layout_.columns[i];
+        const std::string_view text = ColumnText(column);
+        const bool quoted = layout_.quoting == Quoting::Always || NeedsQuotes(text);
+        LossMarks::Cell& cell = cells_.emplace_back();
+        cell.start = RowText.size() + (quoted ? 1 : 0);
+        AppendCell(RowText, text, quoted);
+        cell.end = RowText.size() - (quoted ? 1 : 0);
+        cell.values = ValuesShownBy(column);
+        cell.street = column.field == Field::Street || column.field == Field::AddressLine1;
+        if (column.maxChars > 0 || column.required) CheckLimit(column, text);
+    }
+}
+
+std::uint16_t Converter::ValuesShownBy(const Column& column) const {
+    switch (column.field) {
+        case Field::FamilyName:
+        case Field::GivenName:
+        case Field::FullName:
+        case Field::Honorific: return 1u << LossMarks::kName;
+        case Field::FamilyReading:
+        case Field::GivenReading:
+        case Field::FullReading: return 1u << LossMarks::kReadingLast | 1u << LossMarks::kReadingFirst;
+        case Field::PostalCode:
+        case Field::PostalDigits:
+        case Field::PostalHyphenated:
+        case Field::Prefecture:
+        case Field::Locality:
+        case Field::Street:
+        case Field::Extended:
+        case Field::AddressLine1:
+        case Field::AddressLine2: return 1u << LossMarks::kHomeAddress;
+        case Field::JointGiven:
+        case Field::JointFull: return JointSlots(column.person);
+        default: return 0;
+    }
+}
+
+std::uint16_t Converter::JointSlots(int person) const {
+    // Joint person n is the n-th printed of spouse, children.
+    std::uint16_t slots = 0;
+    int printed = 0;
+    for (std::size_t slot = 0; slot < contact_.joints.size(); ++slot) {
+        if (contact_.joints[slot].empty()) continue;
+        if (person == 0 || ++printed == person) slots |= static_cast<std::uint16_t>(1u << (LossMarks::kSpouse + slot));
+    }
+    return slots;
+}
+
+void Converter::CheckLimit(const Column& column, std::string_view text) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); i = NextCharPos(text, i)) ++characters;
+    std::string problem;
+    if (column.required && column.field != Field::None && text.empty()) {
+        problem = column.header + "が空です";
+    } else if (column.maxChars > 0 && characters > static_cast<std::size_t>(column.maxChars)) {
+        problem = column.header + "が" + std::to_string(column.maxChars) + "文字を超えています（" +
+                  std::to_string(characters) + "文字）";
+    }
+    if (problem.empty()) return;
+    if (!limits_.empty()) limits_ += "、";
+    limits_ += problem;
+}
+
+std::string_view Converter::ColumnText(const Column& column) {
+    // The joint persons printed, spouse first: 連名1 is the first of them.
+    std::array<std::string_view, 4> persons{};
+    std::size_t count = 0;
+    for (const std::string_view joint : contact_.joints) {
+        if (!joint.empty()) persons[count++] = joint;
+    }
+    const auto person = [&](int n) { return n >= 1 && static_cast<std::size_t>(n) <= count ? persons[n - 1] : std::string_view(); };
+    const auto joined = [this](std::string_view a, std::string_view b) -> std::string_view {
+        if (a.empty() || b.empty()) return a.empty() ? b : a;
+        cell_.assign(a).append(texts::kIdeographicSpace).append(b);
+        return cell_;
+    };
+    switch (column.field) {
+        case Field::FamilyName: return contact_.family;
+        case Field::GivenName: return contact_.given;
+        case Field::FullName: return joined(contact_.family, contact_.given);
+        case Field::FamilyReading: return contact_.readingLast;
+        case Field::GivenReading: return contact_.readingFirst;
+        case Field::FullReading: return joined(contact_.readingLast, contact_.readingFirst);
+        case Field::Honorific: return contact_.honorific;
+        case Field::PostalCode: return contact_.postalCode;
+        case Field::PostalDigits:
+        case Field::PostalHyphenated: {
+            cell_ = PostalDigits(contact_.postalCode);
+            if (cell_.size() != 7) return contact_.postalCode;  // written as it is, for the user to see
+            if (column.field == Field::PostalHyphenated) cell_.insert(3, "-");
+            return cell_;
+        }
+        case Field::Prefecture: return contact_.region;
+        case Field::Locality: return contact_.locality;
+        case Field::Street: return contact_.street;
+        case Field::Extended: return contact_.extended;
+        case Field::AddressLine1:
+            cell_.assign(contact_.region).append(contact_.locality).append(contact_.street);
+            return cell_;
+        case Field::AddressLine2: return contact_.extended;
+        case Field::JointGiven:
+        case Field::JointFull:
+            if (column.person != 0) return person(column.person);
+            cell_.clear();
+            for (std::size_t i = 0; i < count; ++i) cell_.append(i == 0 ? "" : "/").append(persons[i]);
+            return cell_;
+        case Field::JointHonorific:
+            if (column.person != 0) return person(column.person).empty() ? std::string_view() : texts::kDefaultHonorific;
+            cell_.clear();
+            for (std::size_t i = 0; i < count; ++i) cell_.append(i == 0 ? "" : "/").append(texts::kDefaultHonorific);
+            return cell_;
+        case Field::PrintFlag: return "o";
+        case Field::RowId: {
+            char digits[24];
+            cell_.assign("NO").append(digits, std::to_chars(digits, digits + sizeof digits, contactNumber_).ptr);
+            return cell_;
+        }
+        case Field::JointFamily:  // the family name of a joint person is the contact's: left empty
+        case Field::JointReading:
+        case Field::EmptyAddressLine:
+        case Field::None: return {};
+    }
+    return {};
+}
+
+}  // namespace kartovo
