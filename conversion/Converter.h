@@ -216,6 +216,8 @@ private:
     bool standardLayout_ = true;
     long long contactNumber_ = 0;  // of the contact whose row is written
     std::vector<LossMarks::Cell> cells_;  // of the row written
+    std::array<std::string_view, 4> personNames_;  // the joint persons printed, in order
+    std::size_t persons_ = 0;
     std::string limits_;           // what the row's cells break of the form's limits, UTF-8
     std::string name_;             // the contact's name, for the report
     std::string cell_;             // a cell's text made for it

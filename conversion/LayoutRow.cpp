@@ -2,6 +2,7 @@
 // names, each filled from the contact's texts, quoted as the layout wants.
 #include <charconv>
 
+#include "ByteSearch.h"
 #include "Converter.h"
 #include "Cp932.h"
 #include "Texts.h"
@@ -24,20 +25,25 @@ std::string PostalDigits(std::string_view postal) {
     return digits;
 }
 
-// Whether a cell must be quoted to stay one cell.
-bool NeedsQuotes(std::string_view text) {
-    return text.find_first_of(",\"\r\n") != std::string_view::npos;
-}
-
-// The cell's text, quoted where the layout wants it; a quote inside is
-// doubled, and a CR or LF becomes a blank, as label programs read a line
-// at a time.
-void AppendCell(std::string& row, std::string_view text, bool quoted) {
+// The cell's text, quoted where the layout wants it or the text needs it
+// to stay one cell; a quote inside is doubled, and a CR or LF becomes a
+// blank, as label programs read a line at a time. Most cells are empty or
+// plain, and are appended whole.
+void AppendCell(std::string& row, std::string_view text, bool alwaysQuoted, LossMarks::Cell& cell) {
+    const char* end = text.data() + text.size();
+    const char* special = FindAnyOf(text.data(), end, ',', '"', '\r', '\n');
+    const bool quoted = alwaysQuoted || special != end;
     if (quoted) row.push_back('"');
-    for (const char c : text) {
-        if (c == '"') row.push_back('"');
-        row.push_back(c == '\r' || c == '\n' ? ' ' : c);
+    cell.start = row.size();
+    if (special == end || *special == ',') {
+        row.append(text);
+    } else {
+        for (const char c : text) {
+            if (c == '"') row.push_back('"');
+            row.push_back(c == '\r' || c == '\n' ? ' ' : c);
+        }
     }
+    cell.end = row.size();
     if (quoted) row.push_back('"');
 }
 
@@ -45,16 +51,23 @@ void AppendCell(std::string& row, std::string_view text, bool quoted) {
 
 void Converter::WriteLayoutRow() {
     RowText.clear();
-    cells_.clear();
+    cells_.resize(layout_.columns.size());
+    // The joint persons printed, spouse first: 連名1 is the first of them.
+    persons_ = 0;
+    for (const std::string_view joint : contact_.joints) {
+        if (!joint.empty()) personNames_[persons_++] = joint;
+    }
+    const bool alwaysQuoted = layout_.quoting == Quoting::Always;
     for (std::size_t i = 0; i < layout_.columns.size(); ++i) {
         if (i > 0) RowText.push_back(',');
         const Column& column = layout_.columns[i];
+        LossMarks::Cell& cell = cells_[i];
+        if (column.field == Field::None && !alwaysQuoted) {  // most columns of a large form
+            cell = {RowText.size(), RowText.size(), 0, false};
+            continue;
+        }
         const std::string_view text = ColumnText(column);
-        const bool quoted = layout_.quoting == Quoting::Always || NeedsQuotes(text);
-        LossMarks::Cell& cell = cells_.emplace_back();
-        cell.start = RowText.size() + (quoted ? 1 : 0);
-        AppendCell(RowText, text, quoted);
-        cell.end = RowText.size() - (quoted ? 1 : 0);
+        AppendCell(RowText, text, alwaysQuoted, cell);
         cell.values = ValuesShownBy(column);
         cell.street = column.field == Field::Street || column.field == Field::AddressLine1;
         if (column.maxChars > 0 || column.required) CheckLimit(column, text);
@@ -112,13 +125,11 @@ void Converter::CheckLimit(const Column& column, std::string_view text) {
 }
 
 std::string_view Converter::ColumnText(const Column& column) {
-    // The joint persons printed, spouse first: 連名1 is the first of them.
-    std::array<std::string_view, 4> persons{};
-    std::size_t count = 0;
-    for (const std::string_view joint : contact_.joints) {
-        if (!joint.empty()) persons[count++] = joint;
-    }
-    const auto person = [&](int n) { return n >= 1 && static_cast<std::size_t>(n) <= count ? persons[n - 1] : std::string_view(); };
+    const std::size_t count = persons_;
+    const auto& persons = personNames_;
+    const auto person = [&](int n) {
+        return n >= 1 && static_cast<std::size_t>(n) <= count ? persons[static_cast<std::size_t>(n) - 1] : std::string_view();
+    };
     const auto joined = [this](std::string_view a, std::string_view b) -> std::string_view {
         if (a.empty() || b.empty()) return a.empty() ? b : a;
         cell_.assign(a).append(texts::kIdeographicSpace).append(b);

@@ -107,23 +107,33 @@ char32_t LossMarks::LostCharacter(int mark) const {
 }
 
 void LossMarks::AppendAsUtf8(std::string_view text, std::string& utf8) const {
-    // A character at a time from the text's start, which starts one.
+    // A character at a time from the text's start, which starts one,
+    // written through a pointer: a byte gives at most three bytes of UTF-8,
+    // and a mark, two bytes, at most four.
+    const std::size_t start = utf8.size();
+    utf8.resize(start + 3 * text.size());
+    char* out = utf8.data() + start;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
         const unsigned char c = p[i];
         char16_t pair = 0;
-        if (i + 1 < text.size() && (c == kUnassignedLeadBytes[0] || c == kUnassignedLeadBytes[1]) &&
-            p[i + 1] >= kFirstTrail) {
-            AppendUtf8(LostCharacter(MarkNumber(text, i)), utf8);
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+            ++i;
+        } else if (i + 1 < n && (c == kUnassignedLeadBytes[0] || c == kUnassignedLeadBytes[1]) &&
+                   p[i + 1] >= kFirstTrail) {
+            out = WriteUtf8(LostCharacter(MarkNumber(text, i)), out);
             i += 2;
-        } else if (i + 1 < text.size() && (pair = DecodeCp932Pair(c, p[i + 1])) != 0) {
-            AppendUtf8(pair, utf8);
+        } else if (i + 1 < n && (pair = DecodeCp932Pair(c, p[i + 1])) != 0) {
+            out = WriteUtf8(pair, out);
             i += 2;
         } else {
-            AppendUtf8(DecodeCp932Single(c), utf8);
+            out = WriteUtf8(DecodeCp932Single(c), out);
             ++i;
         }
     }
+    utf8.resize(static_cast<std::size_t>(out - utf8.data()));
 }
 
 void LossMarks::AddLostCharacter(int mark) {
