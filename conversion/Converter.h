@@ -166,6 +166,8 @@ private:
     // Another layout's row, column by column (LayoutRow.cpp).
     void WriteLayoutRow();
     std::string_view ColumnText(const Column& column);
+    std::string_view PostalText(bool hyphenated);
+    std::string_view JointText(const Column& column);
     // The values (bits of LossMarks::Value) a column shows.
     std::uint16_t ValuesShownBy(const Column& column) const;
     std::uint16_t JointSlots(int person) const;

@@ -125,11 +125,6 @@ void Converter::CheckLimit(const Column& column, std::string_view text) {
 }
 
 std::string_view Converter::ColumnText(const Column& column) {
-    const std::size_t count = persons_;
-    const auto& persons = personNames_;
-    const auto person = [&](int n) {
-        return n >= 1 && static_cast<std::size_t>(n) <= count ? persons[static_cast<std::size_t>(n) - 1] : std::string_view();
-    };
     const auto joined = [this](std::string_view a, std::string_view b) -> std::string_view {
         if (a.empty() || b.empty()) return a.empty() ? b : a;
         cell_.assign(a).append(texts::kIdeographicSpace).append(b);
@@ -145,31 +140,18 @@ std::string_view Converter::ColumnText(const Column& column) {
         case Field::Honorific: return contact_.honorific;
         case Field::PostalCode: return contact_.postalCode;
         case Field::PostalDigits:
-        case Field::PostalHyphenated: {
-            cell_ = PostalDigits(contact_.postalCode);
-            if (cell_.size() != 7) return contact_.postalCode;  // written as it is, for the user to see
-            if (column.field == Field::PostalHyphenated) cell_.insert(3, "-");
-            return cell_;
-        }
+        case Field::PostalHyphenated: return PostalText(column.field == Field::PostalHyphenated);
         case Field::Prefecture: return contact_.region;
         case Field::Locality: return contact_.locality;
         case Field::Street: return contact_.street;
-        case Field::Extended: return contact_.extended;
+        case Field::Extended:
+        case Field::AddressLine2: return contact_.extended;
         case Field::AddressLine1:
             cell_.assign(contact_.region).append(contact_.locality).append(contact_.street);
             return cell_;
-        case Field::AddressLine2: return contact_.extended;
         case Field::JointGiven:
         case Field::JointFull:
-            if (column.person != 0) return person(column.person);
-            cell_.clear();
-            for (std::size_t i = 0; i < count; ++i) cell_.append(i == 0 ? "" : "/").append(persons[i]);
-            return cell_;
-        case Field::JointHonorific:
-            if (column.person != 0) return person(column.person).empty() ? std::string_view() : texts::kDefaultHonorific;
-            cell_.clear();
-            for (std::size_t i = 0; i < count; ++i) cell_.append(i == 0 ? "" : "/").append(texts::kDefaultHonorific);
-            return cell_;
+        case Field::JointHonorific: return JointText(column);
         case Field::PrintFlag: return "o";
         case Field::RowId: {
             char digits[24];
@@ -182,6 +164,28 @@ std::string_view Converter::ColumnText(const Column& column) {
         case Field::None: return {};
     }
     return {};
+}
+
+std::string_view Converter::PostalText(bool hyphenated) {
+    cell_ = PostalDigits(contact_.postalCode);
+    if (cell_.size() != 7) return contact_.postalCode;  // written as it is, for the user to see
+    if (hyphenated) cell_.insert(3, "-");
+    return cell_;
+}
+
+std::string_view Converter::JointText(const Column& column) {
+    const bool honorific = column.field == Field::JointHonorific;
+    if (column.person != 0) {
+        const auto n = static_cast<std::size_t>(column.person);
+        const std::string_view name = n <= persons_ ? personNames_[n - 1] : std::string_view();
+        return honorific && !name.empty() ? texts::kDefaultHonorific : name;
+    }
+    // Every joint person in one cell, joined by "/".
+    cell_.clear();
+    for (std::size_t i = 0; i < persons_; ++i) {
+        cell_.append(i == 0 ? "" : "/").append(honorific ? texts::kDefaultHonorific : personNames_[i]);
+    }
+    return cell_;
 }
 
 }  // namespace kartovo
