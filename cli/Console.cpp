@@ -4,6 +4,7 @@
 
 #include "Cp932.h"
 #include "Cp932Encoder.h"
+#include "LossReport.h"
 #include "Unicode.h"
 
 #ifdef _WIN32
@@ -22,15 +23,6 @@ namespace {
 // written: a pair on a lead byte to which CP932 assigns nothing.
 constexpr char kLostMark[] = {static_cast<char>(kUnassignedLeadBytes[0]), '@'};
 
-// Appends a code point as the loss report writes one, "U+20BB7".
-void AppendCode(char32_t c, std::string& out) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    out += "U+";
-    int digits = 4;
-    while (digits < 8 && (c >> (4 * digits)) != 0) ++digits;
-    for (int i = digits - 1; i >= 0; --i) out += kDigits[(c >> (4 * i)) & 0xF];
-}
-
 // CP932 for a stream redirected to a file, with each character that has no
 // CP932 form written as its code: "?" would hide the very characters the
 // list of lost text is there to name.
@@ -47,7 +39,7 @@ std::string Cp932ShowingCodes(std::string_view utf8) {
     for (std::size_t i = 0; i < cp932.size();) {
         const std::size_t end = NextCharPos(cp932, i);
         if (cp932.compare(i, end - i, kLostMark, sizeof kLostMark) == 0 && next < lost.size()) {
-            AppendCode(lost[next++], out);
+            AppendCodePoint(lost[next++], out);
         } else {
             out.append(cp932, i, end - i);
         }
