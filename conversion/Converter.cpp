@@ -256,7 +256,7 @@ void Converter::ReportContact(long long number, bool noHome) {
     LostContactView contact;
     contact.number = number;
     name_.assign(contact_.family).append(texts::kIdeographicSpace).append(contact_.given);
-    marks_.Describe(name_);
+    marks_.StartDescription(name_);
     if (standardLayout_) LossMarks::StandardCells(fieldStarts_, RowText.size(), cells_);
     if (marks_.Any()) marks_.ReplaceMarks(RowText, cells_, WritesUtf8(), contact);
     if (noHome) marks_.AddReason(kNoHomeAddress, kNoHomeAddressText, contact);

@@ -160,7 +160,7 @@ bool LossMarks::ReplaceFieldMarks(const std::string& row, std::size_t from, std:
     return copied_ != before;
 }
 
-void LossMarks::Describe(std::string_view name) {
+void LossMarks::StartDescription(std::string_view name) {
     description_.clear();
     AppendAsUtf8(name, description_);
     nameSize_ = description_.size();

@@ -65,7 +65,7 @@ public:
 
     // Starts the contact's description with its name (CP932, marks in
     // place) as UTF-8, each mark as the character it stands for.
-    void Describe(std::string_view name);
+    void StartDescription(std::string_view name);
     // Makes every mark of a written row the CSV's "?", and names in
     // `contact` (good until the next contact) the cells that lost text and
     // what they lost. Where the file keeps every character (`kept`), a mark
