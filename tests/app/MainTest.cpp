@@ -577,9 +577,11 @@ TEST_F(WindowTest, ConvertsADroppedFile) {
     std::filesystem::copy_file(std::filesystem::path(KARTOVO_SOURCE_DIR) / "samples" / "contacts.vcf", source);
     ChooseSource(source);
     Click(form.Button1, {Answer(said, IDOK)});
-    // The sample's 𠮷田 has no CP932 form.
+    // The sample's 𠮷田 has no CP932 form; its fourth contact has a work address only.
     EXPECT_EQ(said, (std::vector<Said>{{L"警告", L"5件の連絡先を変換しました\n\n1件の連絡先に、CSVに書けない文字が"
-                                                 L"ありました。その文字は「?」になっています。\n・3件目 𠮷田　健：𠮷"}}));
+                                                 L"ありました。その文字は「?」になっています。\n1件の連絡先は、自宅の住所が"
+                                                 L"ないため住所が空になっています。\n・3件目 𠮷田　健：𠮷\n・4件目 　："
+                                                 L"自宅の住所がありません（自宅以外の住所だけ）"}}));
     EXPECT_EQ(test::ReadFile(dir / "連絡先.csv"),
               test::ReadFile(std::filesystem::path(KARTOVO_SOURCE_DIR) / "tests" / "data" / "contacts.csv"));
 }
@@ -636,7 +638,7 @@ TEST_F(WindowTest, WarnsOfWhatTheCsvCouldNotShowAndCopiesIt) {
                   Answer(said, kResultOk)(box);
               }});
     }
-    const std::wstring text = L"11件の連絡先を変換しました\n\n11件の連絡先に、CSVに書けない文字がありました。"
+    const std::wstring text = L"11件の連絡先を変換しました\n住所のない連絡先：11件\n\n11件の連絡先に、CSVに書けない文字がありました。"
                               L"その文字は「?」になっています。" + listed + L"\nほか1件";
     EXPECT_EQ(said, (std::vector<Said>{{L"警告", text}}));
     EXPECT_EQ(icon, LoadIconW(nullptr, IDI_EXCLAMATION));
@@ -664,11 +666,11 @@ TEST_F(WindowTest, OverwriteQuestion) {
         bool dropMeanwhile = false;  // another file dropped on the window while the question is up
     };
     const Case cases[] = {
-        {kResultYes, L"1件の連絡先を変換しました", true},
+        {kResultYes, L"1件の連絡先を変換しました\n住所のない連絡先：1件", true},
         {kResultNo, L"処理を中止しました", false},
         {0, L"処理を中止しました", false},
         // The answer is about the file shown when 変換 was pressed.
-        {kResultYes, L"1件の連絡先を変換しました", true, true},
+        {kResultYes, L"1件の連絡先を変換しました\n住所のない連絡先：1件", true, true},
     };
     test::WriteFile(dir / "in.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
     test::WriteFile(dir / "other.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
@@ -709,7 +711,7 @@ TEST_F(WindowTest, FailureIsShownAndTheWindowGoesOn) {
     test::WriteFile(missing, "BEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n");
     said.clear();
     Click(form.Button1, {Answer(said, IDOK)});
-    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"2件の連絡先を変換しました"}}));
+    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"2件の連絡先を変換しました\n住所のない連絡先：2件"}}));
 }
 
 }  // namespace
