@@ -72,13 +72,15 @@ const cases = [
       [3, ['4', '　', '　', '様', '', '', '']]],
     quoted: [2, 6, 'コーポ"さくら"203'],
     noAddress: ['4'],
-    report: '1件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。\n・3件目 𠮷田　健：𠮷',
+    report: '1件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。\n' +
+      '1件の連絡先は、自宅の住所がないため住所が空になっています。\n・3件目 𠮷田　健：𠮷\n' +
+      '・4件目 　：自宅の住所がありません（自宅以外の住所だけ）',
     lost: [[3, 2], [3, 7]],
     filter: ['3', '4'],
     firefox: true,
     screenshots: true,
   },
-  { what: 'the escapes', file: escapes, status: '2件の連絡先を変換しました', dropped: true,
+  { what: 'the escapes', file: escapes, status: '2件の連絡先を変換しました\n住所のない連絡先：1件', dropped: true,
     cells: [[0, ['1', 'ヤマダ　', '山田;　太郎,一', '殿\\', '105-0001', '東京都港区1-2-3, 北　別棟"A"', '北側, 2階', '花子, 一;\\n']]],
     noAddress: ['2'], report: '', firefox: true },
   { what: 'lost characters', file: lost, status: '2件の連絡先を変換しました',
@@ -87,8 +89,10 @@ const cases = [
     lost: [[1, 2], [1, 7]], firefox: true },
   ...['cr-multi.vcf', 'emoji-lf.vcf', 'family.vcf', 'folded-end.vcf', 'lenient.vcf'].map((name) => (
     { what: `the fuzzers' ${name}`, file: path.join(corpus, name) })),
-  { what: '10,000 contacts', file: tenThousand, status: '10000件の連絡先を変換しました', rows: 200, more: 9800 },
-  { what: 'a value of 10 million characters', file: long, status: '1件の連絡先を変換しました', rows: 1 },
+  { what: '10,000 contacts', file: tenThousand, status: '10000件の連絡先を変換しました\n住所のない連絡先：1518件',
+    rows: 200, more: 9800 },
+  { what: 'a value of 10 million characters', file: long, status: '1件の連絡先を変換しました\n住所のない連絡先：1件',
+    rows: 1 },
   // The second file's result, not the first's, however their runs end.
   { what: 'a file chosen while another converts', file: lost, during: tenThousand, status: '2件の連絡先を変換しました',
     cells: [[0, ['1', '　', '?田　健']]] },
