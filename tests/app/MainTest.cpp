@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "ModalDriver.h"
 #include "TestSupport.h"
+#include "Unicode.h"
 #include "WideText.h"
 #include "WindowReaders.h"
 
@@ -62,6 +63,12 @@ struct Said {
     std::wstring caption, text;
     bool operator==(const Said&) const = default;
 };
+
+// A failure shows what a box said as text, not as bytes.
+void PrintTo(const Said& said, std::ostream* out) {
+    const auto utf8 = [](const std::wstring& text) { return Utf16ToUtf8(std::u16string(text.begin(), text.end())); };
+    *out << utf8(said.caption) << ": " << utf8(said.text);
+}
 
 // Reads the program's own box (or the system's, for the error display),
 // then presses the button with `id`, or closes it from the title bar when
@@ -579,7 +586,9 @@ TEST_F(WindowTest, ConvertsADroppedFile) {
     Click(form.Button1, {Answer(said, IDOK)});
     // The sample's 𠮷田 has no CP932 form.
     EXPECT_EQ(said, (std::vector<Said>{{L"警告", L"5件の連絡先を変換しました\n\n1件の連絡先に、CSVに書けない文字が"
-                                                 L"ありました。その文字は「?」になっています。\n・3件目 𠮷田　健：𠮷"}}));
+                                                 L"ありました。その文字は「?」になっています。\n1件の連絡先は、自宅の"
+                                                 L"住所がないため住所が空になっています。\n・3件目 𠮷田　健：𠮷\n"
+                                                 L"・4件目 　：自宅の住所がありません（自宅以外の住所だけ）"}}));
     EXPECT_EQ(test::ReadFile(dir / "連絡先.csv"),
               test::ReadFile(std::filesystem::path(KARTOVO_SOURCE_DIR) / "tests" / "data" / "contacts.csv"));
 }
@@ -636,7 +645,7 @@ TEST_F(WindowTest, WarnsOfWhatTheCsvCouldNotShowAndCopiesIt) {
                   Answer(said, kResultOk)(box);
               }});
     }
-    const std::wstring text = L"11件の連絡先を変換しました\n\n11件の連絡先に、CSVに書けない文字がありました。"
+    const std::wstring text = L"11件の連絡先を変換しました\n住所のない連絡先：11件\n\n11件の連絡先に、CSVに書けない文字がありました。"
                               L"その文字は「?」になっています。" + listed + L"\nほか1件";
     EXPECT_EQ(said, (std::vector<Said>{{L"警告", text}}));
     EXPECT_EQ(icon, LoadIconW(nullptr, IDI_EXCLAMATION));
@@ -664,11 +673,11 @@ TEST_F(WindowTest, OverwriteQuestion) {
         bool dropMeanwhile = false;  // another file dropped on the window while the question is up
     };
     const Case cases[] = {
-        {kResultYes, L"1件の連絡先を変換しました", true},
+        {kResultYes, L"1件の連絡先を変換しました\n住所のない連絡先：1件", true},
         {kResultNo, L"処理を中止しました", false},
         {0, L"処理を中止しました", false},
         // The answer is about the file shown when 変換 was pressed.
-        {kResultYes, L"1件の連絡先を変換しました", true, true},
+        {kResultYes, L"1件の連絡先を変換しました\n住所のない連絡先：1件", true, true},
     };
     test::WriteFile(dir / "in.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
     test::WriteFile(dir / "other.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
@@ -709,7 +718,7 @@ TEST_F(WindowTest, FailureIsShownAndTheWindowGoesOn) {
     test::WriteFile(missing, "BEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n");
     said.clear();
     Click(form.Button1, {Answer(said, IDOK)});
-    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"2件の連絡先を変換しました"}}));
+    EXPECT_EQ(said, (std::vector<Said>{{L"情報", L"2件の連絡先を変換しました\n住所のない連絡先：2件"}}));
 }
 
 }  // namespace
