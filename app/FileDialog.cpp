@@ -27,7 +27,7 @@ OPENFILENAMEW TFileDialog::Settings(HWND owner, std::wstring& buffer, std::wstri
     settings.lStructSize = sizeof settings;
     settings.hwndOwner = owner;
     settings.lpstrFilter = filter.c_str();
-    settings.nFilterIndex = 1;
+    settings.nFilterIndex = FilterIndex;
     settings.lpstrFile = buffer.data();
     settings.nMaxFile = static_cast<DWORD>(buffer.size());
     settings.lpstrTitle = Title.c_str();
@@ -47,6 +47,7 @@ bool TFileDialog::Execute(HWND owner) {
     const BOOL chosen = kind == Kind::Open ? GetOpenFileNameW(&settings) : GetSaveFileNameW(&settings);
     if (!chosen) return false;
     FileName = std::filesystem::path(buffer.c_str());
+    FilterIndex = settings.nFilterIndex;
     return true;
 }
 

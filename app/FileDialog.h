@@ -16,8 +16,9 @@ public:
 
     TFileDialog(Kind kind, std::wstring title, std::wstring filter, std::wstring defaultExt);
 
-    // Shows the dialog modally, proposing FileName. True when the user
-    // chose a file, which is then in FileName; cancelling changes nothing.
+    // Shows the dialog modally, proposing FileName and starting on the file
+    // type FilterIndex. True when the user chose a file, which is then in
+    // FileName, and its type in FilterIndex; cancelling changes nothing.
     bool Execute(HWND owner);
 
     // The settings Execute hands to the system, for `buffer` (which holds
@@ -28,6 +29,7 @@ public:
     std::wstring Title;
     std::wstring Filter;      // description and pattern joined by "|": "vCard|*.vcf"
     std::wstring DefaultExt;  // without its dot; empty for none
+    DWORD FilterIndex = 1;    // the file type, counted from 1 in Filter's pairs
     std::filesystem::path FileName;
 };
 

@@ -1,9 +1,11 @@
 #include "Main.h"
 
 #include "ErrorDisplay.h"
+#include "Failure.h"
 #include "LossReport.h"
 #include "MessageBox.h"
 #include "ReplaceExtension.h"
+#include "TemplateFile.h"
 #include "Texts.h"
 #include "WideText.h"
 
@@ -24,12 +26,21 @@ constexpr int kButton3 = TForm1::ControlId("Button3");
 constexpr int kButton4 = TForm1::ControlId("Button4");
 constexpr int kBitBtn1 = TForm1::ControlId("BitBtn1");
 
+// The save dialog's file types: one per built-in layout, in their order,
+// then the one that asks for a template. Every layout's file is a .csv.
+std::wstring LayoutFilter() {
+    std::wstring filter;
+    for (const Layout& layout : BuiltInLayouts()) filter += win::Utf8ToWide(layout.title) + L"|*.csv|";
+    return filter + L"テンプレートに合わせる...|*.csv";
+}
+
 }  // namespace
 
 TForm1::TForm1()
     : Converter(static_cast<Host&>(*this)),
       OpenDialog1(TFileDialog::Kind::Open, L"Gmailからエクスポートしたvcfファイルを選んで下さい", L"vCard|*.vcf", L""),
-      SaveDialog1(TFileDialog::Kind::Save, L"保存先を選んで下さい", L"CSVファイル|*.csv", L"csv"),
+      SaveDialog1(TFileDialog::Kind::Save, L"保存先を選んで下さい", LayoutFilter(), L"csv"),
+      OpenDialog2(TFileDialog::Kind::Open, L"テンプレートのCSVファイルを選んで下さい", L"CSVファイル|*.csv", L""),
       OpenWithShell([](HWND owner, const wchar_t* verb, const wchar_t* file, int show) {
           ShellExecuteW(owner, verb, file, nullptr, nullptr, show);
       }) {
@@ -138,7 +149,33 @@ void TForm1::Button4Click(HWND /*sender*/) {
         ShowMessage(MessageKind::Error, texts::kChooseSourceFirst, MessageButtons::Ok);
         return;
     }
-    if (SaveDialog1.Execute(Handle())) SetWindowTextW(Edit2, SaveDialog1.FileName.c_str());
+    const DWORD previous = SaveDialog1.FilterIndex;
+    if (!SaveDialog1.Execute(Handle())) return;
+    // The destination chosen stands, whatever becomes of the layout.
+    SetWindowTextW(Edit2, SaveDialog1.FileName.c_str());
+    UseChosenLayout(previous);
+}
+
+void TForm1::UseChosenLayout(DWORD previous) {
+    const std::vector<Layout>& layouts = BuiltInLayouts();
+    const DWORD chosen = SaveDialog1.FilterIndex;
+    if (chosen >= 1 && chosen <= layouts.size()) {
+        UseLayout(layouts[chosen - 1]);
+        return;
+    }
+    // The template is read now, so that a file that is no form is refused
+    // here, while the choice can still be made again.
+    const bool templateType = chosen == layouts.size() + 1;
+    if (!templateType || !OpenDialog2.Execute(Handle())) {
+        SaveDialog1.FilterIndex = previous;  // the layout stays as it was
+        return;
+    }
+    try {
+        UseLayout(LoadTemplate(OpenDialog2.FileName));
+    } catch (...) {
+        SaveDialog1.FilterIndex = previous;
+        ShowMessageBox(Handle(), MessageKind::Error, win::Utf8ToWide(CurrentFailureText()), MessageButtons::Ok);
+    }
 }
 
 void TForm1::Button1Click(HWND /*sender*/) { mainprocess(); }

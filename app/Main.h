@@ -38,7 +38,10 @@ public:
     }
 
     TFileDialog OpenDialog1;
+    // Its file types are the layouts, and last a user's template: the type
+    // chosen is the layout of the next runs.
     TFileDialog SaveDialog1;
+    TFileDialog OpenDialog2;  // the template, when its type is chosen
     HWND BitBtn1 = nullptr;
     HWND Edit1 = nullptr;
     HWND Edit2 = nullptr;
@@ -98,6 +101,9 @@ private:
 
     void OnCommand(int id, WORD code);
     void SetSource(const std::filesystem::path& path);
+    // Takes the file type chosen in SaveDialog1 as the layout; where none
+    // comes of it, the type `previous` stays chosen.
+    void UseChosenLayout(DWORD previous);
 
     win::DialogKeys dialogKeys_;
     int scaleNumerator_ = 16;  // the window font's text height over 16

@@ -9,10 +9,13 @@
 #include <chrono>
 #include <thread>
 
+#include "Failure.h"
 #include "Layout.h"
 #include "MessageBox.h"
 #include "ModalDriver.h"
 #include "TestSupport.h"
+#include "Texts.h"
+#include "Unicode.h"
 #include "WideText.h"
 #include "WindowReaders.h"
 
@@ -62,6 +65,12 @@ struct Said {
     std::wstring caption, text;
     bool operator==(const Said&) const = default;
 };
+
+// A failure shows what a box said as text, not as bytes.
+void PrintTo(const Said& said, std::ostream* out) {
+    const auto utf8 = [](const std::wstring& text) { return Utf16ToUtf8(std::u16string(text.begin(), text.end())); };
+    *out << utf8(said.caption) << ": " << utf8(said.text);
+}
 
 // Reads the program's own box (or the system's, for the error display),
 // then presses the button with `id`, or closes it from the title bar when
@@ -431,9 +440,14 @@ TEST_F(WindowTest, DialogSettings) {
         std::wstring filter;
         const wchar_t* defaultExt;
     };
+    // The destination's file types: each layout by its title, then the template.
+    std::wstring types;
+    for (const Layout& layout : BuiltInLayouts()) types += win::Utf8ToWide(layout.title) + std::wstring(L"\0*.csv\0", 7);
+    types += std::wstring(L"テンプレートに合わせる...\0*.csv\0\0", 22);
     const Case cases[] = {
         {&form.OpenDialog1, std::wstring(L"vCard\0*.vcf\0\0", 13), nullptr},
-        {&form.SaveDialog1, std::wstring(L"CSVファイル\0*.csv\0\0", 16), L"csv"},
+        {&form.SaveDialog1, types, L"csv"},
+        {&form.OpenDialog2, std::wstring(L"CSVファイル\0*.csv\0\0", 16), nullptr},
     };
     for (const Case& c : cases) {
         std::wstring buffer, filter;
@@ -579,11 +593,78 @@ TEST_F(WindowTest, ConvertsADroppedFile) {
     Click(form.Button1, {Answer(said, IDOK)});
     // The sample's 𠮷田 has no CP932 form; its fourth contact has a work address only.
     EXPECT_EQ(said, (std::vector<Said>{{L"警告", L"5件の連絡先を変換しました\n\n1件の連絡先に、CSVに書けない文字が"
-                                                 L"ありました。その文字は「?」になっています。\n1件の連絡先は、自宅の住所が"
-                                                 L"ないため住所が空になっています。\n・3件目 𠮷田　健：𠮷\n・4件目 　："
-                                                 L"自宅の住所がありません（自宅以外の住所だけ）"}}));
+                                                 L"ありました。その文字は「?」になっています。\n1件の連絡先は、自宅の"
+                                                 L"住所がないため住所が空になっています。\n・3件目 𠮷田　健：𠮷\n"
+                                                 L"・4件目 　：自宅の住所がありません（自宅以外の住所だけ）"}}));
     EXPECT_EQ(test::ReadFile(dir / "連絡先.csv"),
               test::ReadFile(std::filesystem::path(KARTOVO_SOURCE_DIR) / "tests" / "data" / "contacts.csv"));
+}
+
+// In the save dialog: notes the file type it starts on (from 1), chooses
+// type `type` from its list and accepts `name`.
+std::function<void(HWND)> InSaveDialog(LRESULT& startType, int type, const std::wstring& name) {
+    return [&startType, type, name](HWND dialog) {
+        const HWND types = GetDlgItem(dialog, cmb1);
+        startType = SendMessageW(types, CB_GETCURSEL, 0, 0) + 1;
+        SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(type - 1), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+        std::wstring title;
+        InFileDialog(title, name)(dialog);
+    };
+}
+
+TEST_F(WindowTest, FileTypeOfTheDestinationIsTheLayoutOfTheNextRuns) {
+    test::WriteFile(dir / "in.vcf",
+                    "BEGIN:VCARD\r\nN:山田;花子;;;\r\nADR;TYPE=HOME:;;1-2;港区;東京都;105-0011;\r\nEND:VCARD\r\n");
+    test::WriteFile(dir / "form.csv", "姓,名,郵便番号,住所1\r\n");
+    test::WriteFile(dir / "no-form.csv", "a,b\r\n");
+    ChooseSource(dir / "in.vcf");
+    const int templateType = static_cast<int>(BuiltInLayouts().size()) + 1;
+    const std::string kitamura = FindLayout("kitamura")->headerBytes + "\r\n";
+    const std::wstring kitamuraLine = L"書き出した様式：カメラのキタムラ用 CSV（2022年の様式）";
+    const std::wstring refused = win::Cp932ToWide(WithClosingPeriod(texts::kTemplateNoHeader));
+    // One after another: each starts on the type in force after the one before.
+    struct Case {
+        int type;
+        std::string templateName;   // for the template type; empty: its dialog is cancelled
+        int startsOn;
+        std::string head;           // what the CSV starts with
+        std::wstring layoutLine;    // the message's line naming the layout; empty: none
+        std::vector<Said> refusal;  // the template refused
+    };
+    const Case cases[] = {
+        {2, "", 1, kitamura, kitamuraLine, {}},
+        {templateType, "", 2, kitamura, kitamuraLine, {}},
+        {templateType, "no-form.csv", 2, kitamura, kitamuraLine, {{L"エラー", refused}}},
+        {templateType, "form.csv", 2, "姓,名,郵便番号,住所1\r\n山田,花子,105-0011,東京都港区1-2\r\n",
+         L"書き出した様式：テンプレート「form.csv」", {}},
+        {1, "", templateType, std::string(texts::kHeaderRow) + "\r\n", L"", {}},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        const std::filesystem::path destination = dir / ("out" + std::to_string(++run) + ".csv");
+        SCOPED_TRACE(run);
+        LRESULT startType = 0;
+        std::wstring title;
+        std::vector<std::function<void(HWND)>> acts = {InSaveDialog(startType, c.type, destination.native())};
+        if (c.type == templateType) {
+            acts.push_back(InFileDialog(title, c.templateName.empty() ? L"" : (dir / c.templateName).native()));
+        }
+        if (!c.refusal.empty()) acts.push_back(Answer(said, IDOK));
+        said.clear();
+        Click(form.Button4, acts);
+        EXPECT_EQ(startType, c.startsOn);
+        EXPECT_EQ(said, c.refusal);
+
+        said.clear();
+        Click(form.Button1, {Answer(said, IDOK)});
+        EXPECT_EQ(test::ReadFile(destination).substr(0, c.head.size()), c.head);
+        ASSERT_EQ(said.size(), 1u);
+        const std::wstring& message = said[0].text;
+        const std::size_t line = message.find(L"\n書き出した様式");
+        const std::size_t lineEnd = message.find(L'\n', line + 1);
+        EXPECT_EQ(line == std::wstring::npos ? L"" : message.substr(line + 1, lineEnd - line - 1), c.layoutLine);
+    }
 }
 
 // Ctrl held down for this thread, as GetKeyState sees it, while this lives.
