@@ -242,6 +242,10 @@ void Converter::FinishContact(long long number) {
     if (!hasAddress) ++withoutAddress_;
     if (!googles) ++readAs_[static_cast<std::size_t>(other_.Kind())];
     if (ReportsLosses && (marks_.Any() || noHome || !limits_.empty())) ReportContact(number, noHome);
+    if (RowWithoutAddress && contact_.postalCode.empty() && contact_.region.empty() && contact_.locality.empty() &&
+        contact_.street.empty() && contact_.extended.empty()) {
+        RowWithoutAddress(number);
+    }
     if (WritesUtf8()) {
         utf8Row_.clear();
         marks_.AppendAsUtf8(RowText, utf8Row_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,10 @@ public:
     // as it is without the report, for checking that the report changes
     // no byte of the CSV.
     bool ReportsLosses = true;
+    // Told the number of each contact whose row has neither a postal code
+    // nor an address, in whatever layout: no label can be sent with it, and
+    // a front end that shows the rows marks it without reading them back.
+    std::function<void(long long number)> RowWithoutAddress;
 
     // The keys a row reads besides the relation labels, by their place in
     // the first lines found.

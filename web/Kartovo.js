@@ -5,19 +5,24 @@
 // worker's part is workerMain, in KartovoWorker.js.
 (() => {
   const ui = {};
-  for (const id of ['source', 'source-name', 'choose', 'convert', 'save', 'save-name', 'status', 'progress', 'result',
-    'summary', 'report', 'marked-only', 'table-wrap', 'preview', 'more']) {
+  for (const id of ['source', 'source-name', 'choose', 'layout', 'form', 'form-name', 'choose-form', 'convert', 'save',
+    'save-name', 'status', 'progress', 'result', 'summary', 'report', 'marked-only', 'skipped', 'table-wrap', 'preview',
+    'more']) {
     ui[id.replace(/-(\w)/g, (_, c) => c.toUpperCase())] = document.getElementById(id);
   }
   const PAGE_ROWS = 200;
-  const NO_ADDRESS = 1 << 10;  // the marks' bits, as the core sets them
+  // The marks' bits, as the core sets them: a cell that lost characters,
+  // one of the first sixteen, and a row without an address.
+  const LOST_CELLS = 16;
+  const NO_ADDRESS = 1 << 16;
+  const CP932 = 0;  // the CSV's encoding, as the core tells it
+  const FORM = 'template';  // the choice of the template given, among the layouts
   // A cell shows no more of its value: a browser takes seconds to lay out
   // a line of millions of characters, and no label holds one.
   const CELL_CHARACTERS = 1000;
   // A WebAssembly heap never shrinks: a worker whose heap grew past this is
   // let go after its run, and the next run starts a fresh one.
   const LARGE_HEAP = 64 << 20;
-  const decoder = new TextDecoder('shift_jis');
 
   let chosen = null;      // the file, with its size and time when chosen
   let worker = null;
@@ -25,6 +30,8 @@
   let workerReady = false;
   let requests = 0;       // runs asked for; each answer carries its run's number
   let converting = null;  // { id, started, progressTimer } while the worker works
+  let checking = null;    // { id } while the worker reads a template
+  let form = null;        // the template taken: its name and bytes
   let result = null;      // the last conversion: its CSV and what each row needs
   let shown = 0;          // rows of the preview's list on the table
 
@@ -54,6 +61,7 @@
     if (worker) worker.terminate();
     worker = null;
     workerReady = false;
+    checking = null;  // a template being read is read again when chosen again
   }
 
   function workerBroke(why) {
@@ -66,7 +74,16 @@
   }
 
   function onWorkerMessage(data) {
-    if (data.ready) workerReady = true;
+    if (data.ready) {
+      workerReady = true;
+      fillLayouts(data.layouts);
+    }
+    if (checking && data.id === checking.id) {
+      checking = null;
+      if (data.broken) workerBroke(data.broken);
+      else checked(data.checked);
+      return;
+    }
     // An answer for a run given up.
     if (data.id !== undefined && (!converting || data.id !== converting.id)) return;
     if (data.broken) workerBroke(data.broken);
@@ -74,18 +91,73 @@
     if (data.done) converted(data.done);
   }
 
-  // A file chosen while another converts ends that run: its worker is let
-  // go, so that the next run need not wait for it.
+  // A file, a layout or a template chosen while a file converts ends that
+  // run: its worker is let go, so that the next run need not wait for it.
+  function giveUp() {
+    if (!converting) return false;
+    stopWorker();
+    finishConverting();
+    return true;
+  }
+
   function choose(file) {
-    const givenUp = Boolean(converting);
-    if (givenUp) {
-      stopWorker();
-      finishConverting();
-    }
+    const givenUp = giveUp();
     chosen = { file, size: file.size, lastModified: file.lastModified };
     ui.sourceName.textContent = file.name;
     clearResult();
     say(givenUp ? '前のファイルの変換を取りやめました。「変換」を押すと、選んだファイルを変換します。' : '');
+  }
+
+  // The built-in layouts, as the core lists them, the present one first and chosen.
+  function fillLayouts(layouts) {
+    if (ui.layout.options.length) return;
+    for (const { name, title } of layouts) ui.layout.add(new Option(title, name));
+  }
+
+  // A result in another layout than the one chosen now would be saved wrong.
+  function layoutChanged() {
+    const shown = giveUp() || Boolean(result);
+    clearResult();
+    say(shown && chosen ? '「変換」を押すと、選んだ様式で変換します。' : '');
+  }
+
+  // The core reads the template in the worker, its size first; the page
+  // keeps what it took, for every run to come.
+  function chooseForm(file) {
+    giveUp();
+    clearResult();
+    if (!worker && !startWorkerOrSay()) return;
+    requests += 1;
+    checking = { id: requests };
+    say('テンプレートを読んでいます…');
+    worker.postMessage({ id: requests, check: file });
+  }
+
+  function checked({ ok, message, name, bytes }) {
+    if (!ok) {
+      say(message, true);
+      return;
+    }
+    form = { name, bytes };
+    let option = Array.from(ui.layout.options).find((o) => o.value === FORM);
+    if (!option) {
+      option = new Option('', FORM);
+      ui.layout.add(option);
+    }
+    option.textContent = `テンプレート「${name}」に合わせる`;
+    ui.layout.value = FORM;
+    ui.formName.textContent = name;
+    say(`テンプレート「${name}」に合わせて書き出します。`);
+  }
+
+  function startWorkerOrSay() {
+    try {
+      startWorker();
+      return true;
+    } catch (error) {
+      say(`このブラウザーでは変換できません（${error.message}）。`, true);
+      return false;
+    }
   }
 
   function clearResult() {
@@ -95,24 +167,18 @@
     ui.saveName.textContent = '';
     ui.summary.textContent = '';
     ui.report.textContent = '';
+    ui.skipped.textContent = '';
     ui.result.hidden = true;
   }
 
   function convert() {
-    if (converting) return;  // the button shows that it waits
+    if (converting || checking) return;  // the button shows that it waits; a template is read at once
     if (!chosen) {
       say('ファイルを指定して下さい', true);
       return;
     }
     clearResult();
-    if (!worker) {
-      try {
-        startWorker();
-      } catch (error) {
-        say(`このブラウザーでは変換できません（${error.message}）。`, true);
-        return;
-      }
-    }
+    if (!worker && !startWorkerOrSay()) return;
     say('変換しています…');
     ui.convert.setAttribute('aria-busy', 'true');
     ui.convert.setAttribute('aria-disabled', 'true');
@@ -124,7 +190,8 @@
       // A quick conversion needs no progress bar; a slow one shows it.
       progressTimer: setTimeout(() => { ui.progress.hidden = false; }, 1000),
     };
-    worker.postMessage({ id: requests, ...chosen });
+    const layout = ui.layout.value === FORM ? { form } : { layout: ui.layout.value || 'standard' };
+    worker.postMessage({ id: requests, ...chosen, ...layout });
   }
 
   function finishConverting() {
@@ -146,10 +213,12 @@
     }
     const rows = done.lengths.length;
     const starts = new Float64Array(rows);
-    for (let i = 1; i < rows; i++) starts[i] = starts[i - 1] + done.lengths[i - 1] + 2;
+    for (let i = 1; i < rows; i++) starts[i] = starts[i - 1] + done.lengths[i - 1];
     const marked = [];
-    for (let i = 1; i < rows; i++) if (done.marks[i]) marked.push(i);
-    result = { ...done, starts, marked, url: URL.createObjectURL(done.csv) };
+    for (let i = done.headRows; i < rows; i++) if (done.marks[i]) marked.push(i);
+    // A UTF-8 decoder takes the byte-order mark off the first row.
+    const decoder = new TextDecoder(done.encoding === CP932 ? 'shift_jis' : 'utf-8');
+    result = { ...done, starts, marked, decoder, url: URL.createObjectURL(done.csv) };
     say(done.message);
     ui.save.disabled = false;
     ui.saveName.textContent = done.name;
@@ -159,49 +228,29 @@
       : '';
     // The window's words, with the cells that show "?" marked below.
     ui.report.textContent = done.report;
+    ui.skipped.textContent = done.headerRow
+      ? `テンプレートの見出しの行より上の ${done.headerRow} 行は、表に出していません（CSV にはそのまま入っています）。`
+      : '';
     ui.markedOnly.checked = false;
     ui.markedOnly.disabled = marked.length === 0;
     ui.result.hidden = false;
     showRows(true).catch(fail);
   }
 
-  // Where the n-th row the table lists stands in the CSV: every contact, or
-  // the marked ones only.
+  // Where the n-th row the table lists stands in the CSV: every row below
+  // the header (a template's own, then the contacts'), or the marked ones only.
   function listed() {
     const marked = ui.markedOnly.checked ? result.marked : null;
+    const first = result.headerRow + 1;
     return marked
       ? { length: marked.length, at: (n) => marked[n] }
-      : { length: result.lengths.length - 1, at: (n) => n + 1 };
+      : { length: result.lengths.length - first, at: (n) => first + n };
   }
 
   async function readRows(indices) {
     const texts = await Promise.all(indices.map((i) =>
       result.csv.slice(result.starts[i], result.starts[i] + result.lengths[i]).arrayBuffer()));
-    return texts.map((bytes) => fields(decoder.decode(bytes)));
-  }
-
-  // The fields of a CSV row as the converter writes it: each one quoted, a
-  // quote inside doubled, a comma between. Searched for rather than matched
-  // by a pattern, whose repeat overflows the stack on a value of millions
-  // of characters.
-  function fields(row) {
-    const cells = [];
-    for (let at = 1; at <= row.length;) {  // at: past a field's opening quote
-      let text = '';
-      for (;;) {
-        const quote = row.indexOf('"', at);
-        if (quote < 0) return [...cells, text + row.slice(at)];  // no row of the converter's
-        if (row[quote + 1] !== '"') {
-          text += row.slice(at, quote);
-          at = quote + 3;  // past the quote, the comma and the next field's quote
-          break;
-        }
-        text += row.slice(at, quote + 1);
-        at = quote + 2;
-      }
-      cells.push(text);
-    }
-    return cells;
+    return texts.map((bytes) => csvCells(result.decoder.decode(bytes)));
   }
 
   // The table says it is busy while its rows are read from the CSV.
@@ -215,7 +264,7 @@
     const list = listed();
     if (fromStart) {
       shown = 0;
-      const [header] = await readRows([0]);
+      const [header] = await readRows([result.headerRow]);
       if (current !== result) return;
       const head = document.createElement('tr');
       for (const name of ['番号', ...header]) {
@@ -251,19 +300,22 @@
     ui.tableWrap.scrollTop += row.getBoundingClientRect().top - ui.tableWrap.getBoundingClientRect().top - header;
   }
 
-  // Row `index` of the CSV, its cells and their marks.
-  function tableRow(index, cells) {
-    const marks = result.marks[index];
+  // Row `index` of the CSV, its cells and their marks: a contact's, by its
+  // number, or a template's own.
+  function tableRow(index, texts) {
+    const contact = index - result.headRows + 1;
+    const marks = contact > 0 ? result.marks[index] : 0;
     const tr = document.createElement('tr');
+    if (contact <= 0) tr.className = 'kept';
     if (marks & NO_ADDRESS) tr.className = 'no-address';
     const number = document.createElement('th');
     number.scope = 'row';
-    number.textContent = index;
+    number.textContent = contact > 0 ? contact : '様式の行';
     tr.append(number);
-    cells.forEach((text, field) => {
+    texts.forEach((text, cell) => {
       const td = document.createElement('td');
       td.textContent = text.length > CELL_CHARACTERS ? `${text.slice(0, CELL_CHARACTERS)}…` : text;
-      if (marks & (1 << field)) td.className = 'lost';
+      if (cell < LOST_CELLS && marks & (1 << cell)) td.className = 'lost';
       tr.append(td);
     });
     return tr;
@@ -288,6 +340,12 @@
     if (ui.source.files.length) choose(ui.source.files[0]);
     ui.source.value = '';
   });
+  ui.chooseForm.addEventListener('click', () => ui.form.click());
+  ui.form.addEventListener('change', () => {
+    if (ui.form.files.length) chooseForm(ui.form.files[0]);
+    ui.form.value = '';
+  });
+  ui.layout.addEventListener('change', layoutChanged);
   ui.convert.addEventListener('click', convert);
   ui.save.addEventListener('click', save);
   ui.more.addEventListener('click', () => showRows(false).catch(fail));
@@ -323,9 +381,5 @@
   window.addEventListener('error', (event) => fail(event.error || event.message));
   window.addEventListener('unhandledrejection', (event) => fail(event.reason));
 
-  try {
-    startWorker();
-  } catch (error) {
-    say(`このブラウザーでは変換できません（${error.message}）。`, true);
-  }
+  startWorkerOrSay();
 })();

@@ -78,12 +78,60 @@ function workerMain() {
   // One request at a time, in order: a run waits for the reads before it.
   onmessage = (event) => {
     const request = event.data;
-    queue = queue.then(() => ready).then(() => run(request)).catch((error) => {
+    queue = queue.then(() => ready).then(() => (request.check ? check(request) : run(request))).catch((error) => {
       // The core stopped short (out of memory, say): the page starts a new worker.
       postMessage({ id: request.id, broken: String(error) });
     });
   };
-  ready.then(() => postMessage({ ready: true }));
+  ready.then(() => postMessage({ ready: true, layouts: layouts() }));
+
+  // The built-in layouts, the present one first, for the page's choice.
+  function layouts() {
+    const list = [];
+    for (let i = 0; i < Module._kartovo_layout_count(); i++) {
+      list.push({
+        name: Module.UTF8ToString(Module._kartovo_layout_name(i)),
+        title: Module.UTF8ToString(Module._kartovo_layout_title(i)),
+      });
+    }
+    return list;
+  }
+
+  // A template the user chose: its size is checked before a byte of it is
+  // read, so that a large file chosen by mistake is refused at once. Its
+  // bytes go back to the page, which sends them with each run: a worker
+  // let go forgets it.
+  function check(request) {
+    const file = request.check;
+    let bytes = null;
+    if (Module._kartovo_template_room(file.size)) {
+      try {
+        bytes = new Uint8Array(reader.readAsArrayBuffer(file));
+      } catch (error) {
+        Module.readFailure = reasonFor(error);
+        Module.ccall('kartovo_template_unreadable', null, ['string'], [file.name]);
+      }
+    }
+    const ok = bytes !== null && useTemplate(file.name, bytes);
+    const message = ok ? '' : Module.UTF8ToString(Module._kartovo_message());
+    postMessage({ id: request.id, checked: { ok, message, name: file.name, bytes: ok ? bytes : null } });
+  }
+
+  function useTemplate(name, bytes) {
+    const room = Module._kartovo_template_room(bytes.length);
+    if (!room) return false;
+    Module.HEAPU8.set(bytes, room);
+    return Module.ccall('kartovo_use_template', 'number', ['string'], [name]) === 1;
+  }
+
+  // The layout the request names, or its template.
+  function useLayout(request) {
+    if (request.form) return useTemplate(request.form.name, request.form.bytes);
+    if (Module.ccall('kartovo_use_layout', 'number', ['string'], [request.layout]) !== 1) {
+      throw new Error(`unknown layout ${request.layout}`);
+    }
+    return true;
+  }
 
   async function run(request) {
     source = request;
@@ -92,20 +140,29 @@ function workerMain() {
     aheadAt = 0;
     failure = '';
     parts = [];
-    if (request.size <= READ_AHEAD) await readWhole();
-    const done = convert(request.file.name);
+    const done = useLayout(request) ? await readAndConvert(request) : refused();
     parts = [];
     ahead = new Uint8Array(0);
     source = null;
     postMessage({ id: request.id, done }, [done.lengths.buffer, done.marks.buffer]);
   }
 
+  async function readAndConvert(request) {
+    if (request.size <= READ_AHEAD) await readWhole();
+    return convert(request.file.name);
+  }
+
+  function refused() {
+    const none = new Uint32Array(0);
+    return { ok: false, message: Module.UTF8ToString(Module._kartovo_message()), lengths: none, marks: none.slice() };
+  }
+
   function convert(name) {
     const ok = Module.ccall('kartovo_convert', 'number', ['string'], [name]) === 1;
-    const rows = Module._kartovo_row_count();
+    const rows = ok ? Module._kartovo_row_count() : 0;  // a run that failed has no rows to show
     // Copied before the calls below, which may grow the heap and so move it.
     const lengths = new Uint32Array(Module.HEAPU8.buffer, Module._kartovo_row_lengths(), rows).slice();
-    const marks = new Uint16Array(Module.HEAPU8.buffer, Module._kartovo_marks(), rows).slice();
+    const marks = new Uint32Array(Module.HEAPU8.buffer, Module._kartovo_marks(), rows).slice();
     return {
       ok,
       message: Module.UTF8ToString(Module._kartovo_message()),
@@ -114,6 +171,9 @@ function workerMain() {
       csv: ok ? new Blob(parts, { type: 'text/csv' }) : null,
       lengths,
       marks,
+      headRows: Module._kartovo_head_rows(),
+      headerRow: Module._kartovo_header_row(),
+      encoding: Module._kartovo_encoding(),
       heap: Module.HEAPU8.length,  // it never shrinks
     };
   }

@@ -1,12 +1,13 @@
-# Puts the core's script and the page's two scripts into the page, making the one
+# Puts the core's script and the page's three scripts into the page, making the one
 # file a user opens from disk.
 file(READ "${TEMPLATE}" page)
 file(READ "${CORE}" core)
 file(READ "${SCRIPT}" script)
 file(READ "${WORKER}" worker)
+file(READ "${CELLS}" cells)
 # Inside a script element, these would end it early or change how the rest
 # of the page is read.
-foreach(part core script worker)
+foreach(part core script worker cells)
   string(TOLOWER "${${part}}" lower)
   foreach(token "</script" "<script" "<!--")
     string(FIND "${lower}" "${token}" at)
@@ -18,6 +19,7 @@ endforeach()
 string(REPLACE "@KARTOVO_VERSION@" "${VERSION}" page "${page}")
 string(REPLACE "@KARTOVO_CORE@" "${core}" page "${page}")
 string(REPLACE "@KARTOVO_WORKER@" "${worker}" page "${page}")
+string(REPLACE "@KARTOVO_CELLS@" "${cells}" page "${page}")
 string(REPLACE "@KARTOVO_SCRIPT@" "${script}" page "${page}")
 file(WRITE "${OUT}.partial" "${page}")
 file(RENAME "${OUT}.partial" "${OUT}")

@@ -1,47 +1,28 @@
 #include "PageConversion.h"
 
+#include <algorithm>
+
 #include "ByteSearch.h"
-#include "Cp932Decoder.h"
 #include "Texts.h"
 
 namespace kartovo::web {
 namespace {
 
-constexpr std::size_t kPostalCodeField = 3;  // then the two address lines
-constexpr std::size_t kFieldCount = 10;
+constexpr std::size_t kByteOrderMarkSize = 3;
 
 }  // namespace
 
-std::uint16_t RowMarks(std::string_view row) {
-    bool empty[kFieldCount] = {};
-    std::size_t field = 0;
-    std::size_t i = 1;  // past the row's opening quote
-    while (field < kFieldCount && i < row.size()) {
-        const std::size_t start = i;
-        // A quote ends the field unless another follows it.
-        for (i = FindByte(row, '"', i); i != std::string_view::npos && i + 1 < row.size() && row[i + 1] == '"';
-             i = FindByte(row, '"', i + 2)) {
-        }
-        if (i == std::string_view::npos) break;
-        empty[field++] = i == start;
-        i += 3;  // the closing quote, the comma and the next opening quote
-    }
-    if (field < kFieldCount) return 0;  // not a row of the converter's
-    const bool noAddress = empty[kPostalCodeField] && empty[kPostalCodeField + 1] && empty[kPostalCodeField + 2];
-    return noAddress ? kNoAddressMark : 0;
-}
-
 PageConversion::PageConversion() {
     converter_.Lost.KeepAtMost(kShownLostContacts);
-    converter_.Lost.HandEachTo(
-        [this](const LostContactView& contact) { lostRows_.emplace_back(contact.number, contact.fields); });
+    converter_.Lost.HandEachTo([this](const LostContactView& contact) { Mark(contact.number, contact.fields); });
+    converter_.RowWithoutAddress = [this](long long contact) { Mark(contact, kNoAddressMark); };
 }
 
 void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
     count_ = 0;
     rowLengths_.clear();
     marks_.clear();
-    lostRows_.clear();
+    CountHead();
     Converter::ReleaseListsOnExit lists(converter_);
     const auto take = [this, &csv](std::string_view block) {
         Scan(block);
@@ -52,12 +33,7 @@ void PageConversion::Run(SourceLines::Reader read, const CsvLines::Sink& csv) {
     count_ = converter_.ConvertText(lines);
     converter_.CsvList.SpillTo(nullptr);
     for (const std::string& block : converter_.CsvList.Blocks()) take(block);
-    // Contact n is row n, the header being row 0: every contact makes one.
-    for (const auto& [row, fields] : lostRows_) {
-        if (static_cast<std::size_t>(row) < marks_.size()) marks_[static_cast<std::size_t>(row)] |= fields;
-    }
-    lostRows_.clear();
-    lostRows_.shrink_to_fit();
+    marks_.resize(rowLengths_.size());
 }
 
 std::string PageConversion::CountMessage() const {
@@ -68,15 +44,40 @@ std::string PageConversion::LossMessage() const {
     return converter_.Lost.Count() == 0 ? std::string() : LossReportText(converter_.Lost, kShownLostContacts);
 }
 
-void PageConversion::Scan(std::string_view block) {
-    // A block holds whole lines; CR LF never stands inside one.
-    for (std::size_t start = 0; start < block.size();) {
-        const std::size_t end = FindText(block, "\r\n", start);
-        const std::string_view row = block.substr(start, end - start);
-        rowLengths_.push_back(static_cast<std::uint32_t>(row.size()));
-        marks_.push_back(rowLengths_.size() == 1 ? std::uint16_t{0} : RowMarks(row));
-        start = end + 2;
+void PageConversion::CountHead() {
+    const Layout& layout = converter_.CurrentLayout();
+    if (layout.keptRows.empty()) {
+        rowLengths_.push_back(static_cast<std::uint32_t>(layout.headerBytes.size() + layout.lineEnd.size()));
+        headerRow_ = 0;
+    } else {
+        for (const std::string& row : layout.keptRows) rowLengths_.push_back(static_cast<std::uint32_t>(row.size()));
+        headerRow_ = layout.keptRows.size() - layout.rowsBelowHeader - 1;
     }
+    if (layout.encoding == Encoding::Utf8WithBom) rowLengths_.front() += kByteOrderMarkSize;
+    headRows_ = rowLengths_.size();
+    headLeft_ = 0;
+    for (const std::uint32_t length : rowLengths_) headLeft_ += length;
+}
+
+void PageConversion::Scan(std::string_view block) {
+    const std::size_t passed = std::min(headLeft_, block.size());
+    headLeft_ -= passed;
+    // A block holds whole lines, and a contact's row holds no CR or LF.
+    const std::string_view lineEnd = converter_.CurrentLayout().lineEnd;
+    for (std::size_t start = passed; start < block.size();) {
+        const std::size_t found = FindText(block, lineEnd, start);
+        const std::size_t end = found == std::string_view::npos ? block.size() : found + lineEnd.size();
+        rowLengths_.push_back(static_cast<std::uint32_t>(end - start));
+        start = end;
+    }
+}
+
+// Contact n is row HeadRows() + n - 1, whose marks may come before the row
+// itself is scanned.
+void PageConversion::Mark(long long contact, std::uint32_t marks) {
+    const std::size_t row = headRows_ + static_cast<std::size_t>(contact) - 1;
+    if (row >= marks_.size()) marks_.resize(row + 1);
+    marks_[row] |= marks;
 }
 
 }  // namespace kartovo::web

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "CsvLayout.h"
 #include "Failure.h"
 #include "ScriptedHost.h"
 #include "TestSupport.h"
@@ -11,8 +12,8 @@
 namespace kartovo::web {
 namespace {
 
-constexpr std::uint16_t kNone = 0;
-constexpr std::uint16_t kNoAddress = kNoAddressMark;
+constexpr std::uint32_t kNone = 0;
+constexpr std::uint32_t kNoAddress = kNoAddressMark;
 
 std::string Contacts(int count, std::string_view lines) {
     std::string all;
@@ -21,19 +22,22 @@ std::string Contacts(int count, std::string_view lines) {
 }
 
 // The page's run hands on the bytes a plain conversion makes, whatever the
-// pieces the source comes in, and marks each row by its fields as written.
+// pieces the source comes in and whatever the layout, and marks each row by
+// its cells as written.
 TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
     struct Case {
         const char* what;
         std::string source;
-        std::vector<std::uint16_t> marks;  // the header's first
+        std::vector<std::uint32_t> marks;  // the head rows' first
         std::string loss = "";             // the report, as the window words it
         std::string note = "";             // under the count
+        std::string layout = "standard";   // or a template's text
+        std::size_t headerRow = 0;
     };
     const std::string notCard = "\nvCard ファイルではないようです";
     const std::string oneWithout = "\n住所のない連絡先：1件";
-    constexpr std::uint16_t kName = 1u << 1;
-    constexpr std::uint16_t kSpouse = 1u << 6;
+    constexpr std::uint32_t kName = 1u << 1;
+    constexpr std::uint32_t kSpouse = 1u << 6;
     const std::string lost = "N:𠮷田;健;;;\r\nADR;TYPE=HOME:;;1‑2;;;;\r\nNOTE:配偶者印刷: true\r\n"
                              "item12.X-ABRELATEDNAMES:花子😀\r\nitem12.X-ABLabel:_$!<Spouse>!$_\r\n";
     const std::string noAddress = Contacts(1, "N:山田;太郎;;;\r\n");
@@ -61,17 +65,32 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
         // Every row is marked, though the report names ten.
         {"more lost than the report names", Contacts(12, "N:𠮷;;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n"),
          {kNone, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName, kName}},
+        // Cells of their own, unquoted; the first lost, and a row without an
+        // address that no cell of 26 could tell.
+        {"another layout", Contacts(1, "N:𠮷田;健;;;\r\nADR;TYPE=HOME:;;1;港区;;;\r\n") + noAddress,
+         {kNone, 1u << 0, kNoAddress},
+         "1件の連絡先に、CSVに書けない文字がありました。その文字は「?」になっています。\n・1件目 𠮷田　健：𠮷",
+         oneWithout + "\n書き出した様式：カメラのキタムラ用 CSV（2022年の様式）", "kitamura"},
+        // A template's own rows come first, one with a line break inside
+        // quotes; its rows end in LF alone.
+        {"a template", Contacts(1, "N:𠮷田;健;;;\r\nADR;TYPE=HOME:;;;;;105-0001;\r\n") + noAddress,
+         {kNone, kNone, kNone, kNone, kNoAddress}, "",
+         oneWithout + "\n書き出した様式：テンプレート\nテンプレートの見出しの行の下に1行あります。"
+                      "見本の行なら、印刷の前に消してください。",
+         "\"説明\n二行目\",,\n姓,名,郵便番号,住所1\n見本,太郎,100-0001,東京都\n", 1},
         // Past the first block of the CSV, which goes out while converting.
         {"many", Contacts(30000, "N:a;b;;;\r\nADR;TYPE=HOME:;;1;;;;\r\n") + noAddress, {}, "", oneWithout},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<std::uint16_t> marks = c.marks;
+        const Layout layout = c.layout.find(',') == std::string::npos ? *FindLayout(c.layout) : ReadTemplate(c.layout);
+        std::vector<std::uint32_t> marks = c.marks;
         if (marks.empty()) {
             marks.assign(30001, kNone);
             marks.push_back(kNoAddress);
         }
         PageConversion conversion;
+        conversion.UseLayout(layout);
         std::size_t at = 0;
         std::string csv;
         conversion.Run(
@@ -85,6 +104,7 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
 
         test::ScriptedHost host;
         Converter plain(host);
+        plain.UseLayout(layout);
         const long long count = plain.ConvertText(c.source);
         EXPECT_EQ(csv, test::CsvText(plain.CsvList));
         EXPECT_EQ(conversion.CountMessage(), std::to_string(count) + "件の連絡先を変換しました" + c.note);
@@ -97,8 +117,10 @@ TEST(PageConversion, HandsOnTheCsvAndMarksRows) {
             EXPECT_EQ(loss, c.loss);
         }
         std::size_t total = 0;
-        for (const std::uint32_t length : conversion.RowLengths()) total += length + 2;
+        for (const std::uint32_t length : conversion.RowLengths()) total += length;
         EXPECT_EQ(total, csv.size());
+        EXPECT_EQ(conversion.HeadRows(), marks.size() - static_cast<std::size_t>(count));
+        EXPECT_EQ(conversion.HeaderRow(), c.headerRow);
     }
 }
 
@@ -118,8 +140,9 @@ TEST(PageConversion, PassesOnTheSourcesFailure) {
     std::string csv;
     conversion.Run([](char*, std::size_t) { return std::size_t{0}; }, [&csv](std::string_view bytes) { csv += bytes; });
     EXPECT_EQ(conversion.Count(), 0);
-    EXPECT_EQ(conversion.RowLengths().size(), 1u);
     EXPECT_EQ(csv, test::Sjis("\"フリガナ\",\"氏名\",\"敬称\",\"郵便番号\",\"住所1\",\"住所2\",\"連名1\",\"連名2\",\"連名3\",\"連名4\"\r\n"));
+    EXPECT_EQ(conversion.RowLengths(), std::vector<std::uint32_t>{static_cast<std::uint32_t>(csv.size())});
+    EXPECT_EQ(conversion.Marks(), std::vector<std::uint32_t>{kNone});
 }
 
 }  // namespace

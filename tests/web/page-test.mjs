@@ -4,7 +4,7 @@
 //
 // usage: node page-test.mjs KARTOVO_HTML KARTOVO_CONVERT WORK_FOLDER
 import { execFileSync } from 'node:child_process';
-import { appendFileSync, existsSync, mkdirSync, readFileSync, rmSync, unlinkSync, writeFileSync } from 'node:fs';
+import { appendFileSync, existsSync, mkdirSync, readFileSync, rmSync, truncateSync, unlinkSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { FIREFOX, catchDownloads, convert, openBrowser, openPage, outcome, watchSaves } from './Browser.mjs';
@@ -54,12 +54,35 @@ writeFileSync(gone, 'BEGIN:VCARD\r\nN:a;b;;;\r\nEND:VCARD\r\n');
 const contacts = (n) => 'BEGIN:VCARD\r\nN:a;b;;;\r\nEND:VCARD\r\n'.repeat(n);
 const changed = path.join(files, 'changed.vcf');
 writeFileSync(changed, contacts(4));
+// A print service's form: a note above its header (a line break inside
+// quotes), an ID column, a sample row below; UTF-8 with LF alone.
+const form = path.join(files, 'form.csv');
+writeFileSync(form, '"ご注意\nこの行は消さないでください",,,,\n,姓,名,郵便番号,住所1,住所2\nNO0,見本,花子,100-0001,東京都千代田区1-1,\n');
+// Templates the core refuses: one far over its limit, which must be refused
+// before it is read (sparse: it takes no room on disk), and one without a header.
+const huge = path.join(files, 'huge.csv');
+writeFileSync(huge, '');
+truncateSync(huge, 3 * 2 ** 30);
+const headless = path.join(files, 'headless.csv');
+writeFileSync(headless, 'a,b,c\n1,2,3\n');
 
-// What kartovo-convert writes for a file, to hold the page's bytes to.
-function expectedCsv(source) {
+// What kartovo-convert writes for a file in the case's layout, to hold the
+// page's bytes to.
+function expectedCsv(source, c) {
   const out = path.join(files, `${path.basename(source)}.expected.csv`);
-  execFileSync(converter, ['--yes', source, out], { stdio: ['ignore', 'ignore', 'inherit'] });
+  const layout = c.form ? ['--template', c.form] : ['--layout', c.layout || 'standard'];
+  execFileSync(converter, ['--yes', ...layout, source, out], { stdio: ['ignore', 'ignore', 'inherit'] });
   return out;
+}
+
+// The console converter's message for a template it refuses.
+function refusal(template) {
+  try {
+    execFileSync(converter, ['--yes', '--template', template, escapes, path.join(files, 'refused.csv')], { stdio: 'pipe' });
+  } catch (error) {
+    return error.stderr.toString().trim();
+  }
+  return '(converted)';
 }
 
 const corpus = path.join(root, 'fuzz/corpus/conversion_fuzzer');
@@ -78,8 +101,24 @@ const cases = [
     lost: [[3, 2], [3, 7]],
     filter: ['3', '4'],
     firefox: true,
-    screenshots: true,
+    screenshots: '',
   },
+  // Another layout: UTF-8 with a byte-order mark, 61 columns; the row
+  // without an address marked though its cells are many.
+  { what: 'another layout', file: path.join(root, 'samples/contacts.vcf'), layout: 'atenashokunin',
+    status: '5件の連絡先を変換しました\n書き出した様式：宛名職人用 CSV',
+    header: ['番号', '姓', '名', '姓かな', '名かな', '姓名'],
+    cells: [[0, ['1', '山田', '太郎', 'ヤマダ', 'タロウ', '山田　太郎']], [2, ['3', '𠮷田', '健']]],
+    noAddress: ['4'], report: '1件の連絡先は、自宅の住所がないため住所が空になっています。\n・4件目 　：自宅の住所がありません（自宅以外の住所だけ）',
+    screenshots: 'layout-' },
+  // A template: its rows first, the one below its header shown as its own.
+  { what: 'a template', file: path.join(root, 'samples/contacts.vcf'), form,
+    status: '5件の連絡先を変換しました\n書き出した様式：テンプレート「form.csv」\n'
+      + 'テンプレートの見出しの行の下に1行あります。見本の行なら、印刷の前に消してください。',
+    header: ['番号', '', '姓', '名', '郵便番号', '住所1', '住所2'],
+    cells: [[0, ['様式の行', 'NO0', '見本', '花子', '100-0001']], [1, ['1', 'NO1', '山田', '太郎', '100-0001']]],
+    noAddress: ['4'], skipped: 'テンプレートの見出しの行より上の 1 行は、表に出していません（CSV にはそのまま入っています）。',
+    screenshots: 'template-' },
   { what: 'the escapes', file: escapes, status: '2件の連絡先を変換しました\n住所のない連絡先：1件', dropped: true,
     cells: [[0, ['1', 'ヤマダ　', '山田;　太郎,一', '殿\\', '105-0001', '東京都港区1-2-3, 北　別棟"A"', '北側, 2階', '花子, 一;\\n']]],
     noAddress: ['2'], report: '', firefox: true },
@@ -120,8 +159,22 @@ try {
   const convertBefore = await page.$eval('#convert', (b) => (b.click(), document.getElementById('status').textContent));
   check('converting before choosing asks for the file', convertBefore === 'ファイルを指定して下さい', convertBefore);
 
+  // Refused with the core's own message, and the layout chosen stays.
+  for (const bad of [huge, headless]) {
+    const said = await chooseForm(page, bad);
+    const wanted = refusal(bad);
+    check(`the template ${path.basename(bad)}: refused as kartovo-convert refuses it`,
+      said.error && said.text === wanted && said.layout === 'standard', `${JSON.stringify(said)} against ${wanted}`);
+  }
+
   for (const c of cases) {
-    const expected = c.error ? null : expectedCsv(c.file);
+    const expected = c.error ? null : expectedCsv(c.file, c);
+    if (c.form) {
+      const said = await chooseForm(page, c.form);
+      check(`${c.what}: taken as the layout`, !said.error && said.layout === 'template', JSON.stringify(said));
+    } else {
+      await page.select('#layout', c.layout || 'standard');
+    }
     let result;
     if (c.keyboard) {
       result = await byKeyboard(page, c.file);
@@ -148,6 +201,7 @@ try {
       rows: Array.from(document.querySelectorAll('#preview tbody tr'), (tr) => Array.from(tr.cells, (cell) => cell.textContent)),
       noAddress: Array.from(document.querySelectorAll('#preview tbody tr.no-address th'), (th) => th.textContent),
       more: document.getElementById('more').hidden ? '' : document.getElementById('more').textContent,
+      skipped: document.getElementById('skipped').textContent,
       report: document.getElementById('report').hidden ? '' : document.getElementById('report').innerText,
       lost: Array.from(document.querySelectorAll('#preview td.lost'), (td) => [td.parentElement.sectionRowIndex + 1, td.cellIndex]),
     }));
@@ -155,7 +209,10 @@ try {
       check(`${c.what}: the report of lost characters`, table.report === c.report, JSON.stringify(table.report));
       check(`${c.what}: the cells that lost characters`, same(table.lost, c.lost || []), JSON.stringify(table.lost));
     }
-    if (c.header) check(`${c.what}: the columns`, same(table.header, c.header), JSON.stringify(table.header));
+    if (c.header) {
+      const shown = table.header.slice(0, c.header.length);
+      check(`${c.what}: the columns`, same(shown, c.header), JSON.stringify(shown));
+    }
     for (const [row, cells] of c.cells || []) {
       const shown = (table.rows[row] || []).slice(0, cells.length);
       check(`${c.what}: row ${row + 1}'s cells`, same(shown, cells), JSON.stringify(shown));
@@ -172,6 +229,7 @@ try {
       check(`${c.what}: the marked rows alone`, same(listed, c.filter), JSON.stringify(listed));
       await page.click('#marked-only');
     }
+    if (c.skipped) check(`${c.what}: the template's rows above its header told of`, table.skipped === c.skipped, table.skipped);
     if (c.rows !== undefined) check(`${c.what}: ${c.rows} rows shown`, table.rows.length === c.rows, String(table.rows.length));
     if (c.more) check(`${c.what}: the rest offered`, table.more === `さらに表示（残り ${c.more} 件）`, table.more);
 
@@ -183,7 +241,7 @@ try {
     const bytesSame = saved.state === 'completed' && readFileSync(saved.file).equals(readFileSync(expected));
     check(`${c.what}: the same bytes as kartovo-convert`, bytesSame, `cmp ${saved.file} ${expected}`);
 
-    if (c.screenshots) await screenshots(page);
+    if (c.screenshots !== undefined) await screenshots(page, c.screenshots);
   }
 
   check('no request left the page', requests.length === 0, requests.join(' '));
@@ -215,9 +273,9 @@ if (existsSync(FIREFOX)) {
       check(`Firefox, ${c.what}: the report and the marked cells`, shown.report === c.report && same(shown.lost, c.lost || []),
         JSON.stringify(shown));
       const { name, base64 } = await saved();
-      const bytesSame = Buffer.from(base64, 'base64').equals(readFileSync(expectedCsv(c.file)));
+      const bytesSame = Buffer.from(base64, 'base64').equals(readFileSync(expectedCsv(c.file, c)));
       check(`Firefox, ${c.what}: saved as kartovo-convert writes it`, bytesSame && name === `${path.basename(c.file, '.vcf')}.csv`, name);
-      if (c.screenshots) await opened.page.screenshot({ path: path.join(work, 'screenshots', 'firefox.png'), fullPage: true });
+      if (c.screenshots === '') await opened.page.screenshot({ path: path.join(work, 'screenshots', 'firefox.png'), fullPage: true });
     }
     check('Firefox: no request left the page', opened.requests.length === 0, opened.requests.join(' '));
     check('Firefox: no script error', opened.problems.length === 0, opened.problems.join(' | '));
@@ -257,6 +315,8 @@ async function byKeyboard(page, file) {
   const { backendNodeId } = await opened;
   await session.send('DOM.setFileInputFiles', { files: [file], backendNodeId });
   await session.detach();
+  check('Tab then reaches the layout and the template button', await tabTo('layout') && await tabTo('choose-form'),
+    reached.join(' '));
   check('Tab then reaches "変換"', await tabTo('convert'), reached.join(' '));
   await page.keyboard.press('Enter');
   const result = await outcome(page);
@@ -295,14 +355,29 @@ async function dropFolder(page, folder) {
   check('a dropped folder is refused as one', said === `error ${path.basename(folder)} はフォルダーです。中の vCard ファイル（.vcf）を選んでください。`, said);
 }
 
-// The page after converting the sample, at a desktop's width and a phone's.
-async function screenshots(page) {
+// A template given through its button: what the page then says, and the
+// layout chosen.
+async function chooseForm(page, file) {
+  await page.$eval('#status', (status) => { status.textContent = ''; });
+  await (await page.$('#form')).uploadFile(file);
+  await page.waitForFunction(() => {
+    const said = document.getElementById('status').textContent;
+    return said && !said.endsWith('読んでいます…');
+  }, { timeout: 10000 });
+  return page.evaluate(() => {
+    const status = document.getElementById('status');
+    return { text: status.textContent, error: status.classList.contains('error'), layout: document.getElementById('layout').value };
+  });
+}
+
+// The page after a conversion, at a desktop's width and a phone's.
+async function screenshots(page, prefix) {
   const shots = path.join(work, 'screenshots');
   mkdirSync(shots, { recursive: true });
-  await page.screenshot({ path: path.join(shots, 'desktop.png'), fullPage: true });
+  await page.screenshot({ path: path.join(shots, `${prefix}desktop.png`), fullPage: true });
   // Not as a mobile device: puppeteer would load the page again, losing the result.
   await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 2 });
-  await page.screenshot({ path: path.join(shots, 'phone.png'), fullPage: true });
+  await page.screenshot({ path: path.join(shots, `${prefix}phone.png`), fullPage: true });
   const overflow = await page.evaluate(() => document.documentElement.scrollWidth - document.documentElement.clientWidth);
   check('at a phone\'s width, nothing but the table scrolls sideways', overflow <= 0, `${overflow} px too wide`);
   await page.setViewport({ width: 1280, height: 900 });
