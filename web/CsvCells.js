@@ -1,4 +1,3 @@
-'use strict';
 // The preview's reading of one row of the CSV, as the page decoded it: the
 // line end taken off, then the cells, quoted or not as the layout writes
 // them. A quoted cell may hold commas, line breaks and quotes written
