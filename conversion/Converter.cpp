@@ -271,6 +271,12 @@ void Converter::ReportContact(long long number, bool noHome) {
 void Converter::UseLayout(const Layout& layout) {
     layout_ = layout;
     standardLayout_ = layout.name == BuiltInLayouts().front().name;
+    cells_.assign(layout.columns.size(), {});
+    writtenColumns_.clear();
+    for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+        // An empty cell is still written as "" where every cell is quoted.
+        if (layout.columns[i].field != Field::None || layout.quoting == Quoting::Always) writtenColumns_.push_back(i);
+    }
 }
 
 void Converter::WriteHead() {

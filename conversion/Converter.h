@@ -223,6 +223,9 @@ private:
     bool standardLayout_ = true;
     long long contactNumber_ = 0;  // of the contact whose row is written
     std::vector<LossMarks::Cell> cells_;  // of the row written
+    // The columns a row writes text into, in order: the others are only a
+    // comma each, and their cells stay empty.
+    std::vector<std::size_t> writtenColumns_;
     std::array<std::string_view, 4> personNames_;  // the joint persons printed, in order
     std::size_t persons_ = 0;
     std::string limits_;           // what the row's cells break of the form's limits, UTF-8

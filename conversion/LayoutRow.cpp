@@ -51,27 +51,25 @@ void AppendCell(std::string& row, std::string_view text, bool alwaysQuoted, Loss
 
 void Converter::WriteLayoutRow() {
     RowText.clear();
-    cells_.resize(layout_.columns.size());
     // The joint persons printed, spouse first: 連名1 is the first of them.
     persons_ = 0;
     for (const std::string_view joint : contact_.joints) {
         if (!joint.empty()) personNames_[persons_++] = joint;
     }
     const bool alwaysQuoted = layout_.quoting == Quoting::Always;
-    for (std::size_t i = 0; i < layout_.columns.size(); ++i) {
-        if (i > 0) RowText.push_back(',');
+    std::size_t commas = 0;  // one before each column but the first
+    for (const std::size_t i : writtenColumns_) {
+        RowText.append(i - commas, ',');
+        commas = i;
         const Column& column = layout_.columns[i];
         LossMarks::Cell& cell = cells_[i];
-        if (column.field == Field::None && !alwaysQuoted) {  // most columns of a large form
-            cell = {RowText.size(), RowText.size(), 0, false};
-            continue;
-        }
         const std::string_view text = ColumnText(column);
         AppendCell(RowText, text, alwaysQuoted, cell);
         cell.values = ValuesShownBy(column);
         cell.street = column.field == Field::Street || column.field == Field::AddressLine1;
         if (column.maxChars > 0 || column.required) CheckLimit(column, text);
     }
+    if (!layout_.columns.empty()) RowText.append(layout_.columns.size() - 1 - commas, ',');
 }
 
 std::uint16_t Converter::ValuesShownBy(const Column& column) const {
