@@ -2,6 +2,7 @@
 // RFC 4180 reader, with one row per end line and the same bytes every time.
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -126,6 +127,33 @@ std::string Convert(Converter& converter, std::string_view input, long long& cou
     return kartovo::test::CsvText(converter.CsvList);
 }
 
+// Every "=XX" of hexadecimal digits made the byte it stands for, as a
+// quoted-printable value decodes, wherever it stands.
+std::string QuotedPrintableDecoded(std::string_view bytes) {
+    std::string decoded;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto hex = [&bytes](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(bytes[at])) != 0; };
+        if (bytes[i] == '=' && i + 2 < bytes.size() && hex(i + 1) && hex(i + 2)) {
+            decoded.push_back(static_cast<char>(std::stoi(std::string(bytes.substr(i + 1, 2)), nullptr, 16)));
+            i += 2;
+        } else {
+            decoded.push_back(bytes[i]);
+        }
+    }
+    return decoded;
+}
+
+// A "?" of the source, written as it is or quoted-printable, made a "Q".
+std::string WithoutQuestionMarks(std::string_view bytes) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const bool encoded = bytes.substr(i, 3) == "=3F" || bytes.substr(i, 3) == "=3f";
+        text.push_back(bytes[i] == '?' || encoded ? 'Q' : bytes[i]);
+        if (encoded) i += 2;
+    }
+    return text;
+}
+
 // Whether the bytes may hold a longer form that spells "?" (C0 BF and the
 // like), which the CSV shows as "?" though nothing was lost.
 bool MaySpellQuestionMarkLong(std::string_view bytes) {
@@ -228,14 +256,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // report. Then every "?" in the CSV is a lost character, so a field
     // holds one exactly where the report marks it, but for a value that
     // could not be read, which leaves the field empty instead.
-    std::string questionless(input);
-    std::replace(questionless.begin(), questionless.end(), '?', 'Q');
+    const std::string questionless = WithoutQuestionMarks(input);
     long long same = 0;
     const std::string marked = Convert(converter, questionless, same);
     FUZZ_CHECK(LossesOf(converter) == losses);
     std::vector<Record> markedRecords;
     FUZZ_CHECK(ReadCsv(marked, markedRecords) && markedRecords.size() == records.size());
-    const bool longQuestionMarks = MaySpellQuestionMarkLong(questionless);
+    const bool longQuestionMarks =
+        MaySpellQuestionMarkLong(questionless) || MaySpellQuestionMarkLong(QuotedPrintableDecoded(questionless));
     auto loss = losses.begin();
     for (std::size_t row = 1; row < markedRecords.size(); ++row) {
         const bool reported = loss != losses.end() && loss->number == static_cast<long long>(row);

@@ -46,7 +46,7 @@ cmake -S . -B "$build" -G "Unix Makefiles" \
 
 # target:max_len. Lengths cover several folded cards for the whole
 # conversion and comfortably more than any real value or path otherwise.
-targets=(conversion_fuzzer:4096 components_fuzzer:512 utf8_fuzzer:1024 extension_fuzzer:512)
+targets=(conversion_fuzzer:4096 components_fuzzer:512 utf8_fuzzer:1024 extension_fuzzer:512 template_fuzzer:4096)
 names=()
 for t in "${targets[@]}"; do names+=("${t%%:*}"); done
 cmake --build "$build" --parallel "$jobs" --target "${names[@]}"
