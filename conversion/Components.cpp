@@ -88,7 +88,7 @@ bool ComponentReader::Read(std::string* component) {
         ReadQuoted(component);
     } else {
         const std::size_t stop = PlainEnd();
-        if (component != nullptr) component->assign(value_.substr(pos_, stop - pos_));
+        if (component != nullptr) component->append(value_.substr(pos_, stop - pos_));
         if (escaped_) Unescape(component);
         pos_ = stop;
     }

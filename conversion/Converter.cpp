@@ -126,10 +126,11 @@ void Converter::FindReadKeys() {
     }
 }
 
-void Converter::StoreValue(std::string_view line, std::size_t which, Utf8ToCp932& convert) {
+void Converter::StoreValue(std::string_view key, std::string_view value, std::size_t which, Utf8ToCp932& convert) {
+    KeyList.Add(key);  // converted already, to tell what the line is
     const Cp932Encoder::Marker* mark = ReportsLosses ? &marks_.Marker() : nullptr;
-    storedConversion_[which] = StoreLine(line, convert, KeyList, ValueList, mark);
-    if (shape_.WantsValue()) shape_.SeeValue(ValueOf(line));
+    storedConversion_[which] = convert.AppendTo(value, ValueList.NewEntry(), mark);
+    if (shape_.WantsValue()) shape_.SeeValue(value);
 }
 
 void Converter::NoteStoredConversions() {
@@ -150,25 +151,23 @@ void Converter::ReadLabel(std::uint64_t item, std::string_view label, std::strin
 }
 
 void Converter::ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932& convert) {
+    // Google's reading has no part in a card that another producer wrote.
     // A line after a quoted-printable soft break goes on with that value;
     // Android's export is mostly such lines.
-    if (readingOther_ && other_.Continues() && !other_.IsGoogles()) return other_.Continue(line);
+    if (readingOther_ && !other_.IsGoogles()) {
+        if (other_.Continues()) return other_.Continue(line);
+        return ReadOtherLine(line, FindByte(line, ':'), false);
+    }
     const std::size_t colon = FindByte(line, ':');
-    const bool hasColon = colon != std::string_view::npos;
-    const std::string_view rawKey = hasColon ? line.substr(0, colon) : std::string_view();
-    const std::string_view value = hasColon ? line.substr(colon + 1) : line;
-    // Google's reading has no part in a card that another producer wrote.
-    const bool googles = !readingOther_ || other_.IsGoogles();
-    if (!googles) return other_.ReadLine(line, rawKey, value, hasColon, false);
-    const KeyRole role = ReadGoogleLine(line, rawKey, previousInCard_ ? lines.Previous() : std::string_view(), convert);
-    previousInCard_ = true;
-    if (readingOther_) return other_.ReadLine(line, rawKey, value, hasColon, true);
+    const KeyRole role = ReadGoogleLine(line, colon, lines, convert);
+    if (readingOther_) return ReadOtherLine(line, colon, true);
     // The other reading starts at the first sign of another producer, from
     // the card's first line: most cards never need it. A key Google's
     // reading knows is no sign.
-    const unsigned signs = role.fixed < 0 && role.labelItem == 0 && hasColon ? SignsOf(line, colon) : 0u;
+    const bool known = role.fixed >= 0 || role.labelItem != 0 || colon == std::string_view::npos;
+    const unsigned signs = known ? 0u : SignsOf(line, colon);
     if ((signs & kAddressLine) != 0) sawAddress_ = true;
-    if ((signs & kOtherProducer) != 0 || lines.Kept().size() > kMostKept) {
+    if ((signs & kOtherProducer) != 0 || lines.KeptLength() > kMostKept) {
         // From the card's first line again: Google's reading takes no line
         // twice, as it takes only the first line of each key and label.
         readingOther_ = true;
@@ -176,12 +175,18 @@ void Converter::ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932&
     }
 }
 
-Converter::KeyRole Converter::ReadGoogleLine(std::string_view line, std::string_view rawKey, std::string_view previous,
+void Converter::ReadOtherLine(std::string_view line, std::size_t colon, bool googleStores) {
+    if (colon == std::string_view::npos) return other_.ReadLine(line, {}, line, false, googleStores);
+    other_.ReadLine(line, line.substr(0, colon), line.substr(colon + 1), true, googleStores);
+}
+
+Converter::KeyRole Converter::ReadGoogleLine(std::string_view line, std::size_t colon, SourceLines& lines,
                                              Utf8ToCp932& convert) {
-    std::string_view key = rawKey;  // ASCII converts to itself
-    if (!IsAscii(rawKey)) {
+    const bool previousInCard = std::exchange(previousInCard_, true);
+    std::string_view key = colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
+    if (!IsAscii(key)) {  // ASCII converts to itself
         convertedKey_.clear();
-        convert.AppendTo(rawKey, convertedKey_);
+        convert.AppendTo(key, convertedKey_);
         key = convertedKey_;
     }
     const KeyRole role = RoleOf(key);
@@ -189,15 +194,15 @@ Converter::KeyRole Converter::ReadGoogleLine(std::string_view line, std::string_
         int& first = firstLine_[static_cast<std::size_t>(role.fixed)];
         if (first >= 0) return role;
         first = KeyList.Count();
-        StoreValue(line, static_cast<std::size_t>(role.fixed), convert);
+        StoreValue(key, line.substr(colon + 1), static_cast<std::size_t>(role.fixed), convert);
     } else if (role.labelItem != 0 && labelledItems_.Insert(role.labelItem)) {
-        std::string_view label = line.substr(rawKey.size() + 1);
+        std::string_view label = line.substr(colon + 1);
         if (!IsAscii(label)) {
             label_.clear();
             convert.AppendTo(label, label_);
             label = label_;
         }
-        ReadLabel(role.labelItem, label, previous, convert);
+        ReadLabel(role.labelItem, label, previousInCard ? lines.Previous() : std::string_view(), convert);
     }
     return role;
 }

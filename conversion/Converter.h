@@ -102,16 +102,19 @@ private:
     void ClearContact();
     // Takes one source line of the contact being read, for both readings.
     void ReadLine(std::string_view line, SourceLines& lines, Utf8ToCp932& convert);
-    // Google's reading: `rawKey` is the line's key as it stands. Tells
-    // what the key is to it.
-    KeyRole ReadGoogleLine(std::string_view line, std::string_view rawKey, std::string_view previous,
-                           Utf8ToCp932& convert);
+    // The other reading of a line whose first ":" is at `colon` (npos:
+    // none); `googleStores` as for OtherCard::ReadLine.
+    void ReadOtherLine(std::string_view line, std::size_t colon, bool googleStores);
+    // Google's reading of a line whose first ":" is at `colon` (npos: none).
+    // Tells what the key is to it.
+    KeyRole ReadGoogleLine(std::string_view line, std::size_t colon, SourceLines& lines, Utf8ToCp932& convert);
     // A spouse or child label of `item`: its name is the value of the line
     // before it, whatever that line is (none for the contact's first line).
     void ReadLabel(std::uint64_t item, std::string_view label, std::string_view previous, Utf8ToCp932& convert);
-    // Stores a raw line whose key a row reads as fixed key `which`, with a
-    // mark for each character its value lost.
-    void StoreValue(std::string_view line, std::size_t which, Utf8ToCp932& convert);
+    // Stores a line whose key a row reads as fixed key `which`: the key as
+    // converted, the raw value converted with a mark for each character it
+    // lost.
+    void StoreValue(std::string_view key, std::string_view value, std::size_t which, Utf8ToCp932& convert);
     // Finds the first stored line of each key a row reads, and the relation
     // labels, in the store as it stands.
     void FindReadKeys();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "ByteSearch.h"
 
@@ -102,8 +103,7 @@ void SourceLines::PassBreak(std::uint64_t stop) {
 }
 
 void SourceLines::ReadKeptAgain() {
-    keptUntil_ = pos_;
-    pos_ = kept_;
+    pos_ = std::exchange(kept_, kNowhere);
     previous_ = current_ = {};
 }
 
@@ -112,7 +112,6 @@ bool SourceLines::Next(std::string_view& line) {
     current_ = {};
     const std::uint64_t keepPrevious = previous_.kind == Span::Kind::Raw ? previous_.start : kNowhere;
     const std::uint64_t start = pos_;
-    if (start >= keptUntil_) kept_ = keptUntil_ = kNowhere;
     keep_ = std::min(std::min(keepPrevious, start), kept_);
     lineStart_ = start;
     if (!Has(start)) return false;

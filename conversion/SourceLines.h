@@ -39,12 +39,10 @@ public:
     // its end shows that it must be, and most never are.
     void KeepFromNextLine() { kept_ = pos_; }
     // Goes back to where the text kept starts, to hand out its lines again;
-    // once they are read again, past the line Next gave last, the text is no
-    // longer kept.
+    // it is kept no longer, as the lines not handed out yet always are.
     void ReadKeptAgain();
-    // The text kept, up to the start of the line Next gave last; valid
-    // until Next is called again.
-    std::string_view Kept() const { return kept_ == kNowhere ? std::string_view() : Bytes(kept_, lineStart_); }
+    // How many bytes are kept before the line Next gave last.
+    std::uint64_t KeptLength() const { return kept_ == kNowhere ? 0 : lineStart_ - kept_; }
 
 private:
     struct Span {
@@ -90,7 +88,6 @@ private:
     std::uint64_t pos_ = 0;   // where reading goes on
     std::uint64_t keep_ = 0;  // bytes before this may be dropped
     std::uint64_t kept_ = kNowhere;  // where the text kept for reading again starts
-    std::uint64_t keptUntil_ = kNowhere;  // kept no longer once read again up to here
     std::uint64_t lineStart_ = 0;    // where the line Next gave last starts
     Span current_;
     Span previous_;
