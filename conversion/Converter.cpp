@@ -275,7 +275,7 @@ void Converter::ReportContact(long long number, bool noHome) {
 
 void Converter::UseLayout(const Layout& layout) {
     layout_ = layout;
-    standardLayout_ = layout.name == BuiltInLayouts().front().name;
+    standardLayout_ = layout.name == StandardLayout().name;
     cells_.assign(layout.columns.size(), {});
     writtenColumns_.clear();
     for (std::size_t i = 0; i < layout.columns.size(); ++i) {

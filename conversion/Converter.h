@@ -167,8 +167,6 @@ private:
     void PrepareJointNames(const RowValues& values);
     // The present layout's row: ten fields, always quoted.
     void WriteStandardRow();
-    // The separator and a field's text, and where the field starts.
-    void AppendField(std::string_view text);
     // Component n (from 1) of a value split into `parts`, or the empty text.
     static std::string_view Part(const StringList& parts, int n);
     // Another layout's row, column by column (LayoutRow.cpp).
@@ -222,7 +220,7 @@ private:
     long long withoutAddress_ = 0;
     std::array<long long, 4> readAs_{};
 
-    Layout layout_ = BuiltInLayouts().front();
+    Layout layout_ = StandardLayout();
     bool standardLayout_ = true;
     long long contactNumber_ = 0;  // of the contact whose row is written
     std::vector<LossMarks::Cell> cells_;  // of the row written
@@ -239,7 +237,6 @@ private:
     LossMarks marks_;
     // Where the row's fields start, for a row that lost text.
     LossMarks::FieldStarts fieldStarts_{};
-    std::size_t fieldsBegun_ = 0;
     FileShape shape_;
 
     Host& host_;

@@ -78,6 +78,12 @@ Layout MakeLayout(const BuiltIn& form) {
 
 }  // namespace
 
+const Layout& StandardLayout() {
+    // Made alone: a run in it, the usual one, has no need of the others.
+    static const Layout layout = MakeLayout(kBuiltIns[0]);
+    return layout;
+}
+
 const std::vector<Layout>& BuiltInLayouts() {
     static const std::vector<Layout> layouts = [] {
         std::vector<Layout> made;

@@ -83,6 +83,8 @@ std::vector<Column> ColumnsOf(const std::vector<std::string>& headerCells);
 
 // The built-in layouts, the present one first (name "standard", title "CSV（標準）").
 const std::vector<Layout>& BuiltInLayouts();
+// The first of them, the one a run writes unless told otherwise.
+const Layout& StandardLayout();
 const Layout* FindLayout(std::string_view name);
 
 // No form is anywhere near this size; a larger file is surely something else.

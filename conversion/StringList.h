@@ -18,7 +18,8 @@ namespace kartovo {
 // a line.
 class StringList {
 public:
-    void Add(std::string_view text) { NewEntry().assign(text); }
+    // The entry comes empty: appending to it skips assign's general path.
+    void Add(std::string_view text) { NewEntry().append(text); }
     // Appends an empty entry and returns it, to be filled in place.
     std::string& NewEntry();
     const std::string& At(int index) const;

@@ -79,6 +79,9 @@ inline std::size_t FindText(std::string_view text, std::string_view needle, std:
     for (std::size_t at = FindByte(text, needle[0], from); at != std::string_view::npos;
          at = FindByte(text, needle[0], at + 1)) {
         if (text.size() - at < needle.size()) break;
+        // Most candidates differ at once: in CP932 text the first byte of a
+        // needle is often a lead byte that many characters share.
+        if (needle.size() > 1 && text[at + 1] != needle[1]) continue;
         if (std::memcmp(text.data() + at + 1, needle.data() + 1, needle.size() - 1) == 0) return at;
     }
     return std::string_view::npos;
