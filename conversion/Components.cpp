@@ -55,8 +55,14 @@ std::string UnescapeText(std::string_view text) {
     return out;
 }
 
-ComponentReader::ComponentReader(std::string_view value)
-    : value_(value.substr(0, FindByte(value, '\0'))), escaped_(FindByte(value_, kBackslash) != std::string_view::npos) {}
+ComponentReader::ComponentReader(std::string_view value) {
+    // One pass finds the end and the first backslash, which most values lack.
+    const char* const end = value.data() + value.size();
+    const char* stop = FindAnyOf(value.data(), end, '\0', kBackslash);
+    escaped_ = stop != end && *stop == kBackslash;
+    if (escaped_) stop = FindAnyOf(stop, end, '\0');
+    value_ = std::string_view(value.data(), static_cast<std::size_t>(stop - value.data()));
+}
 
 std::size_t ComponentReader::PlainEnd() const {
     // Neither ";" nor '"' can be the second byte of a CP932 character, so

@@ -13,13 +13,6 @@ const std::string& StringList::At(int index) const {
     return items_[static_cast<std::size_t>(index)];
 }
 
-std::string& StringList::NewEntry() {
-    if (count_ == items_.size()) items_.emplace_back();
-    std::string& entry = items_[count_++];
-    entry.clear();
-    return entry;
-}
-
 void StringList::Release() {
     std::vector<std::string>().swap(items_);
     count_ = 0;

@@ -21,7 +21,12 @@ public:
     // The entry comes empty: appending to it skips assign's general path.
     void Add(std::string_view text) { NewEntry().append(text); }
     // Appends an empty entry and returns it, to be filled in place.
-    std::string& NewEntry();
+    std::string& NewEntry() {
+        if (count_ == items_.size()) items_.emplace_back();
+        std::string& entry = items_[count_++];
+        entry.clear();
+        return entry;
+    }
     const std::string& At(int index) const;
     int Count() const { return static_cast<int>(count_); }
     void Clear() { count_ = 0; }

@@ -44,6 +44,7 @@ TEST(SplitComponents, FollowsTheQuotingRules) {
         {test::Sjis("十;表;ソ;纊;x"), {test::Sjis("十"), test::Sjis("表"), test::Sjis("ソ"), test::Sjis("纊"), "x"}},
         {test::Sjis("表\\;ソ\\\\;髙\\,﨑"), {test::Sjis("表;ソ\\"), test::Sjis("髙,﨑")}},
         {std::string("a;b\0;c", 6), {"a", "b"}},  // a zero byte ends the value
+        {std::string("a\\,b\0;c", 8), {"a,b"}},     // after an escape too
         {test::Sjis("山田;太郎;;;"), {test::Sjis("山田"), test::Sjis("太郎"), "", "", ""}},
         {test::Sjis("ソ;表"), {test::Sjis("ソ"), test::Sjis("表")}},
         {test::Sjis("山;表;\\,"), {test::Sjis("山"), test::Sjis("表"), ","}},
