@@ -180,18 +180,17 @@ void DecodeQuotedPrintable(std::string& text) {
     char* out = text.data();
     const char* p = text.data();
     const char* const end = p + text.size();
-    while (p < end) {
-        if (*p == '=' && end - p >= 3) {
-            const int high = HexDigit(p[1]);
-            const int low = HexDigit(p[2]);
-            if ((high | low) >= 0) {  // both digits: -1 has the sign bit
-                *out++ = static_cast<char>(high * 16 + low);
-                p += 3;
-                continue;
-            }
+    while (end - p >= 3) {
+        const int high = HexDigit(p[1]);
+        const int low = HexDigit(p[2]);
+        if (*p == '=' && (high | low) >= 0) {  // both digits: -1 has the sign bit
+            *out++ = static_cast<char>(high * 16 + low);
+            p += 3;
+        } else {
+            *out++ = *p++;
         }
-        *out++ = *p++;
     }
+    while (p < end) *out++ = *p++;  // too short for "=XX"
     text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
