@@ -1,6 +1,7 @@
 #include "CardProperty.h"
 
 #include <array>
+#include <cstdint>
 
 #include "AsciiName.h"
 #include "ByteSearch.h"
@@ -23,17 +24,18 @@ std::string_view Unquoted(std::string_view value) {
     return value;
 }
 
-// The value of each byte as a hex digit, or -1.
-constexpr std::array<signed char, 256> kHexDigits = [] {
-    std::array<signed char, 256> digits{};
+// The value of each byte as a hex digit, or 0x100 for none: two of them
+// make one byte (high << 4 | low) only when both are digits.
+constexpr std::array<std::uint16_t, 256> kHexDigits = [] {
+    std::array<std::uint16_t, 256> digits{};
     for (int c = 0; c < 256; ++c) {
-        digits[static_cast<std::size_t>(c)] = static_cast<signed char>(
-            c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1);
+        digits[static_cast<std::size_t>(c)] = static_cast<std::uint16_t>(
+            c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 0x100);
     }
     return digits;
 }();
 
-int HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
+unsigned HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
@@ -180,26 +182,35 @@ void DecodeQuotedPrintable(std::string& text) {
     char* out = text.data();
     const char* p = text.data();
     const char* const end = p + text.size();
-    while (end - p >= 3) {
-        const int high = HexDigit(p[1]);
-        const int low = HexDigit(p[2]);
-        if (*p == '=' && (high | low) >= 0) {  // both digits: -1 has the sign bit
-            *out++ = static_cast<char>(high * 16 + low);
+    // "=XX" takes three bytes: the last two are copied as they stand.
+    const char* const last = text.size() >= 2 ? end - 2 : p;
+    while (p < last) {
+        const unsigned byte = HexDigit(p[1]) << 4 | HexDigit(p[2]);  // over 0xFF unless both are digits
+        if (*p == '=' && byte <= 0xFF) {
+            *out++ = static_cast<char>(byte);
             p += 3;
         } else {
             *out++ = *p++;
         }
     }
-    while (p < end) *out++ = *p++;  // too short for "=XX"
+    while (p < end) *out++ = *p++;
     text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
 bool IsShiftJisCharset(std::string_view charset) {
+    // Android names UTF-8 on every value: most names are ruled out at once.
+    static constexpr AsciiName kSjis("SJIS");
+    static constexpr AsciiName kCp932("CP932");
+    static constexpr AsciiName kMs932("MS932");
+    static constexpr AsciiName kShiftJis("SHIFT_JIS");
+    static constexpr AsciiName kShiftJisHyphen("SHIFT-JIS");
+    static constexpr AsciiName kWindows31j("WINDOWS-31J");
+    const char* p = charset.data();
     switch (charset.size()) {
-        case 4: return SameName(charset, "SJIS");
-        case 5: return SameName(charset, "CP932") || SameName(charset, "MS932");
-        case 9: return SameName(charset, "SHIFT_JIS") || SameName(charset, "SHIFT-JIS");
-        case 11: return SameName(charset, "WINDOWS-31J");
+        case 4: return kSjis.At(p);
+        case 5: return kCp932.At(p) || kMs932.At(p);
+        case 9: return kShiftJis.At(p) || kShiftJisHyphen.At(p);
+        case 11: return kWindows31j.At(p);
         default: return false;
     }
 }

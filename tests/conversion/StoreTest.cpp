@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CardProperty.h"
 #include "Converter.h"
 #include "SourceLines.h"
 #include "Texts.h"
@@ -209,6 +210,29 @@ std::pair<std::string, std::string> RowsAndNotes(const std::string& file) {
     converter.ConvertText(file);
     const std::string csv = Cp932ToUtf8(test::CsvText(converter.CsvList));
     return {csv.substr(csv.find("\r\n") + 2), WithNotes("", converter.Notes)};
+}
+
+TEST(DecodeQuotedPrintable, TakesOnlyWholeEscapes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"=E5=B1=B1", "\xE5\xB1\xB1"},
+        {"=e5a=3D=3d", "\xE5" "a=="},     // either case of the digits
+        {"=G1=4=", "=G1=4="},              // no two digits: kept as it stands
+        {"ab=4", "ab=4"},                  // the last two bytes are no escape
+        {"=41", "A"},
+        {"=", "="},
+        {"", ""},
+    };
+    for (const auto& [text, decoded] : cases) {
+        std::string bytes = text;
+        DecodeQuotedPrintable(bytes);
+        EXPECT_EQ(test::Hex(bytes), test::Hex(decoded)) << text;
+    }
+    for (const char* name : {"Shift_JIS", "shift-jis", "SJIS", "cp932", "MS932", "Windows-31J"}) {
+        EXPECT_TRUE(IsShiftJisCharset(name)) << name;
+    }
+    for (const char* name : {"UTF-8", "SHIFT_JIS2", "CP936", "ISO-2022-JP", "WINDOWS-31"}) {
+        EXPECT_FALSE(IsShiftJisCharset(name)) << name;
+    }
 }
 
 // One card of each shape other producers write (their facts gathered from
