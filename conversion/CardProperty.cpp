@@ -1,7 +1,6 @@
 #include "CardProperty.h"
 
 #include <array>
-#include <cstdint>
 
 #include "AsciiName.h"
 #include "ByteSearch.h"
@@ -24,18 +23,17 @@ std::string_view Unquoted(std::string_view value) {
     return value;
 }
 
-// The value of each byte as a hex digit, or 0x100 for none: two of them
-// make one byte (high << 4 | low) only when both are digits.
-constexpr std::array<std::uint16_t, 256> kHexDigits = [] {
-    std::array<std::uint16_t, 256> digits{};
+// The value of each byte as a hex digit, or -1.
+constexpr std::array<signed char, 256> kHexDigits = [] {
+    std::array<signed char, 256> digits{};
     for (int c = 0; c < 256; ++c) {
-        digits[static_cast<std::size_t>(c)] = static_cast<std::uint16_t>(
-            c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 0x100);
+        digits[static_cast<std::size_t>(c)] = static_cast<signed char>(
+            c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1);
     }
     return digits;
 }();
 
-unsigned HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
+int HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
@@ -182,18 +180,17 @@ void DecodeQuotedPrintable(std::string& text) {
     char* out = text.data();
     const char* p = text.data();
     const char* const end = p + text.size();
-    // "=XX" takes three bytes: the last two are copied as they stand.
-    const char* const last = text.size() >= 2 ? end - 2 : p;
-    while (p < last) {
-        const unsigned byte = HexDigit(p[1]) << 4 | HexDigit(p[2]);  // over 0xFF unless both are digits
-        if (*p == '=' && byte <= 0xFF) {
-            *out++ = static_cast<char>(byte);
+    while (end - p >= 3) {
+        const int high = HexDigit(p[1]);
+        const int low = HexDigit(p[2]);
+        if (*p == '=' && (high | low) >= 0) {  // both digits: -1 has the sign bit
+            *out++ = static_cast<char>(high * 16 + low);
             p += 3;
         } else {
             *out++ = *p++;
         }
     }
-    while (p < end) *out++ = *p++;
+    while (p < end) *out++ = *p++;  // too short for "=XX"
     text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
