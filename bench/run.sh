@@ -117,53 +117,74 @@ rows=()
 prev_n='' prev_conv='' prev_cpu=''
 growth_lines=()
 
-for n in "${sizes[@]}"; do
-  src=$outdir/contacts-$n-s$seed-$gen_hash.vcf
-  if [ ! -s "$src" ]; then
-    rm -f "$outdir"/contacts-"$n"-s"$seed"-*.vcf
-    echo "generating $n contacts -> $src" >&2
+# The contacts of size $1 in shape $2 (google or android), generated once.
+generated() {
+  local file=$outdir/contacts-$1-s$seed-$2-$gen_hash.vcf
+  if [ ! -s "$file" ]; then
+    rm -f "$outdir"/contacts-"$1"-s"$seed"-"$2"-*.vcf
+    echo "generating $1 contacts ($2) -> $file" >&2
+    local t0
     t0=$(now_ns)
     # Written under a temporary name so an interrupted run leaves no
     # truncated file that a later run would take for a cached one.
-    python3 "$here/gen_vcards.py" "$n" --seed "$seed" -o "$src.tmp"
-    mv "$src.tmp" "$src"
+    python3 "$here/gen_vcards.py" "$1" --seed "$seed" --shape "$2" -o "$file.tmp" >&2
+    mv "$file.tmp" "$file"
     echo "  generated in $(fmt_s $(( $(now_ns) - t0 ))) s" >&2
   fi
+  echo "$file"
+}
+
+for n in "${sizes[@]}"; do
+  src=$(generated "$n" google)
+  # The same contacts as Android's own export writes them: the second
+  # reading's cost is the difference between the two.
+  asrc=$(generated "$n" android)
   bytes=$(stat -c %s "$src")
   csv=$outdir/out-$n.csv
+  acsv=$outdir/out-$n-android.csv
   tv=$outdir/time-$n.txt
   log=$outdir/convert-$n.log
 
-  best_conv='' best_cpu='' peak_kb=0 best_iconv='' best_win='' best_page='' page_kb=0
+  best_conv='' best_cpu='' peak_kb=0 best_android='' best_iconv='' best_win='' best_page='' page_kb=0
   # iconv writes its output to a file too, as the converter does: the floor
   # is reading one file and writing another, not writing to /dev/null.
   iconv_out=$outdir/iconv-$n.txt
   wcsv=$outdir/out-$n-windows.csv
   pcsv=$outdir/out-$n-page.csv
 
-  time_converter() {
-    rm -f "$csv"
+  # The converter from $1 to $2: sets t (ns), cpu_ms and the peak RSS.
+  run_converter() {
+    rm -f "$2"
     t0=$(now_ns)
-    if ! /usr/bin/time -v -o "$tv" "$converter" --yes "$src" "$csv" </dev/null >"$log" 2>&1; then
+    if ! /usr/bin/time -v -o "$tv" "$converter" --yes "$1" "$2" </dev/null >"$log" 2>&1; then
       t=$(( $(now_ns) - t0 ))
-      echo "run.sh: converter failed on $n contacts after $(fmt_s $t) s:" >&2
+      echo "run.sh: converter failed on $1 after $(fmt_s $t) s:" >&2
       tail -n 20 "$log" >&2
       grep -E 'exit|signal' "$tv" >&2 || true
       exit 1
     fi
     t=$(( $(now_ns) - t0 ))
-    if [ ! -s "$csv" ]; then
-      echo "run.sh: converter exited 0 but wrote no $csv" >&2
+    if [ ! -s "$2" ]; then
+      echo "run.sh: converter exited 0 but wrote no $2" >&2
       exit 1
     fi
     kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$tv")
     [ -n "$kb" ] || { echo "run.sh: no peak RSS in $tv" >&2; exit 1; }
     if [ "$kb" -gt "$peak_kb" ]; then peak_kb=$kb; fi
-    if [ -z "$best_conv" ] || [ "$t" -lt "$best_conv" ]; then best_conv=$t; fi
     # CPU time as well as wall time: on a shared 2-core machine a concurrent
     # build inflates wall time, and CPU time shows whether that is all it was.
     cpu_ms=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%d", s * 1000 }' "$tv")
+  }
+
+  time_converter() {
+    run_converter "$src" "$csv"
+    if [ -z "$best_conv" ] || [ "$t" -lt "$best_conv" ]; then best_conv=$t; fi
     if [ -z "$best_cpu" ] || [ "$cpu_ms" -lt "$best_cpu" ]; then best_cpu=$cpu_ms; fi
+  }
+
+  time_android() {
+    run_converter "$asrc" "$acsv"
+    if [ -z "$best_android" ] || [ "$t" -lt "$best_android" ]; then best_android=$t; fi
   }
 
   time_iconv() {
@@ -205,11 +226,15 @@ for n in "${sizes[@]}"; do
   # user of the machine falls on all of them alike, not on one alone.
   for ((i = 1; i <= runs; i++)); do
     time_converter
+    time_android
     time_iconv
     if [ -n "$windows" ]; then time_windows; fi
     if [ -n "$page" ]; then time_page "$i"; fi
   done
   rm -f "$iconv_out"
+
+  # The same contacts make the same rows, whoever wrote them.
+  cmp -s "$csv" "$acsv" || { echo "run.sh: the CSV from Android's shape differs from Google's: $acsv" >&2; exit 1; }
 
   win_cells='| — | — '
   if [ -n "$windows" ]; then
@@ -230,7 +255,8 @@ for n in "${sizes[@]}"; do
     growth_lines+=("time($n)/time($prev_n) = $growth, CPU $(div "$best_cpu" "$prev_cpu" '%.2f') (input ×$(div "$n" "$prev_n" '%g'))")
   fi
   rows+=("| $n | $(div "$bytes" 1048576 '%.1f') \
-| $(fmt_s "$best_conv") | $(div "$best_cpu" 1000 '%.2f') | $(fmt_s "$best_iconv") | $(div "$best_conv" "$best_iconv" '%.2f') \
+| $(fmt_s "$best_conv") | $(div "$best_cpu" 1000 '%.2f') | $(fmt_s "$best_android") | $(div "$best_android" "$best_conv" '%.2f') \
+| $(fmt_s "$best_iconv") | $(div "$best_conv" "$best_iconv" '%.2f') \
 ${win_cells}${page_cells}| $(div "$bytes" "$(( best_conv / 1000 ))" '%.0f') \
 | $(div "$peak_kb" 1024 '%.1f') | $(div "$(( peak_kb * 1024 ))" "$bytes" '%.2f') | $growth |")
   prev_n=$n prev_conv=$best_conv prev_cpu=$best_cpu
@@ -240,6 +266,7 @@ done
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
 echo
 echo "Best of $runs runs (wall clock, and user+system CPU); peak RSS is the largest over the converter runs."
+echo "Android's shape: the same contacts as Android's own export writes them (vCard 2.1, its values quoted-printable); its CSV is the other one byte for byte."
 if [ -n "$page" ]; then
   echo "Browser: Kartovo.html in headless Chromium, timed inside the page from \"変換\" to the count (reading the file, converting, the CSV ready to save); its CSV is the native one byte for byte; memory is how much Chromium's processes grew meanwhile, over the file."
 fi
@@ -248,8 +275,8 @@ if [ -n "$windows" ]; then
 fi
 echo "Seed $seed, ${cpu:-unknown CPU}, $(nproc) cores, $(date +%Y-%m-%d)."
 echo
-echo "| contacts | file MiB | convert s | convert CPU s | iconv s | convert/iconv | Windows s | Windows/native | browser s | browser/native | browser memory/file | convert MB/s | peak RSS MiB | peak RSS/file | time growth vs previous row |"
-echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+echo "| contacts | file MiB | convert s | convert CPU s | Android's shape s | Android/Google | iconv s | convert/iconv | Windows s | Windows/native | browser s | browser/native | browser memory/file | convert MB/s | peak RSS MiB | peak RSS/file | time growth vs previous row |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 printf '%s\n' "${rows[@]}"
 if [ ${#growth_lines[@]} -gt 0 ]; then
   echo
