@@ -9,9 +9,10 @@
 #include <string_view>
 #include <type_traits>
 
-// The WebAssembly build takes the plain loop: vector instructions there
-// would shut out the browsers of older tablets and Macs. The tests build it
-// natively too (KARTOVO_PORTABLE_BYTE_SEARCH), to hold it to the same answers.
+// The WebAssembly build takes the plain path, eight bytes at a time in a
+// 64-bit integer: vector instructions there would shut out the browsers of
+// older tablets and Macs. The tests build it natively too
+// (KARTOVO_PORTABLE_BYTE_SEARCH), to hold it to the same answers.
 #if defined(__SSE2__) && !defined(KARTOVO_PORTABLE_BYTE_SEARCH)
 #define KARTOVO_SSE2_BYTE_SEARCH
 #include <emmintrin.h>
@@ -19,8 +20,17 @@
 
 namespace kartovo {
 
+// Whether any of the eight bytes of `word` is `byte`: exact as a yes or no,
+// with no branch per byte.
+inline bool WordHasByte(std::uint64_t word, char byte) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(byte));  // a zero byte where it stands
+    return ((x - kOnes) & ~x & (kOnes << 7)) != 0;
+}
+
 // The first byte in [p, end) that is one of `bytes`, or end: one pass for
-// all of them, sixteen bytes at a time where the processor allows.
+// all of them, sixteen bytes at a time where the processor allows, else
+// eight.
 template <typename... Byte>
 const char* FindAnyOf(const char* p, const char* end, Byte... bytes) {
     static_assert((std::is_same_v<Byte, char> && ...));
@@ -33,31 +43,31 @@ const char* FindAnyOf(const char* p, const char* end, Byte... bytes) {
         if (found != 0) return p + __builtin_ctz(static_cast<unsigned>(found));
         p += 16;
     }
+#else
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if ((WordHasByte(word, bytes) || ...)) break;  // found below, byte by byte
+        p += 8;
+    }
 #endif
     while (p < end && ((*p != bytes) && ...)) ++p;
     return p;
 }
 
 // Whether a short text holds `byte`: whole words, the last one overlapping
-// the one before, each tested for the byte with no branch per byte. Keys of
-// a few bytes are asked about on every line.
+// the one before. Keys of a few bytes are asked about on every line.
 inline bool ContainsByte(std::string_view text, char byte) {
     const char* p = text.data();
     const std::size_t n = text.size();
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    const std::uint64_t spread = kOnes * static_cast<unsigned char>(byte);
-    const auto hasByte = [spread](std::uint64_t word) {
-        const std::uint64_t x = word ^ spread;  // a zero byte where the byte stands
-        return ((x - kOnes) & ~x & (kOnes << 7)) != 0;
-    };
     if (n >= 8) {
         std::uint64_t word;
         for (std::size_t i = 0; i + 8 <= n; i += 8) {
             std::memcpy(&word, p + i, 8);
-            if (hasByte(word)) return true;
+            if (WordHasByte(word, byte)) return true;
         }
         std::memcpy(&word, p + n - 8, 8);
-        return hasByte(word);
+        return WordHasByte(word, byte);
     }
     for (std::size_t i = 0; i < n; ++i) {
         if (p[i] == byte) return true;
